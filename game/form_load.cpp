@@ -1,0 +1,16 @@
+#include "game/form_load.h"
+
+#include "game/angles.h"
+
+namespace quillfane {
+
+void Form_Load(GameState& state) {
+  state.DegToRad = 6.28318530717958 / 360;
+  state.ShipAngle = Degrees(state, 180);
+  state.ThrustPower = 1;
+  state.ShipPtX.fill(0);
+  state.ShipPtY.fill(0);
+  state.FireReady = true;
+}
+
+}  // namespace quillfane

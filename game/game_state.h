@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "bullets/bullet.h"
+
+namespace quillfane {
+
+using Integer = std::int16_t;
+
+constexpr int kOutlinePoints = 21;  // indices 0 to 20; the ship uses 1 to 17
+
+// All state of the game, owned by the window and alive for the whole run.
+struct GameState {
+  double ShipX = 0;
+  double ShipY = 0;
+  double LastShipX = 0;
+  double LastShipY = 0;
+  std::array<double, kOutlinePoints> ShipPtX{};
+  std::array<double, kOutlinePoints> ShipPtY{};
+  Integer BulletCount = 0;
+  double VelX = 0;
+  double VelY = 0;
+  double ShipAngle = 0;
+  Integer ThrustPower = 0;
+  bool KeyThrust = false;
+  bool KeyLeft = false;
+  bool KeyRight = false;
+  bool KeyFire = false;
+  bool FireReady = false;
+  bool FocusLost = false;
+  double DegToRad = 0;
+  bool KeyShield = false;
+  std::array<Bullet, kLastBulletSlot + 1> Bullets{};
+  double ArcStart = 0;
+  double ArcEnd = 0;
+};
+
+}  // namespace quillfane

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quillfane {
+
+// The window's events, as the game handles them. The platform delivers them:
+// load once before the window is shown, the first resize when it is shown,
+// and everything else from inside Platform::PumpEvents.
+class WindowEvents {
+ public:
+  virtual ~WindowEvents() = default;
+  virtual void Form_Load() = 0;
+  virtual void Form_Resize() = 0;
+  // keyCode is a virtual-key code (Esc 27, Space 32, arrows 37 to 40); shift is ignored.
+  virtual void Picture1_KeyDown(std::int16_t keyCode, std::int16_t shift) = 0;
+  virtual void Picture1_KeyUp(std::int16_t keyCode, std::int16_t shift) = 0;
+};
+
+}  // namespace quillfane
