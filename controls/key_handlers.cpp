@@ -8,6 +8,7 @@ void Picture1_KeyDown(GameState& state, Platform& platform, Integer keyCode, Int
   switch (keyCode) {
     case kKeyEscape:
       platform.EndProgram();
+      return;
     case kKeySpace:
       state.KeyFire = true;
       break;

@@ -59,8 +59,8 @@ void Thrust(GameState& state) {
 // fires a second volley.
 void FireWhenAsked(GameState& state) {
   if (!state.KeyFire || !state.FireReady || state.KeyShield) return;
-  SpawnBullet(state, kLeftGunPoint);
-  SpawnBullet(state, kRightGunPoint);
+  SpawnBullet(state, kFirstMuzzlePoint);
+  SpawnBullet(state, kSecondMuzzlePoint);
   state.FireReady = false;
 }
 
