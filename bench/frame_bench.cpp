@@ -1,8 +1,8 @@
 #include <benchmark/benchmark.h>
 
+#include "bench/counting_platform.h"
 #include "game/form_load.h"
 #include "game/frame.h"
-#include "tests/counting_platform.h"
 
 namespace quillfane {
 namespace {
@@ -10,7 +10,7 @@ namespace {
 // The game's own work per frame, without drawing: the ship turning and thrusting
 // with a full pool of bullets in flight.
 void BM_FrameWithFullPool(benchmark::State& bench) {
-  testing::CountingPlatform platform;
+  bench::CountingPlatform platform;
   GameState state;
   Form_Load(state);
   FitPlayfieldToWindow(state, platform);

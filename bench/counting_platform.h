@@ -2,9 +2,9 @@
 
 #include "platform/platform.h"
 
-namespace quillfane::testing {
+namespace quillfane::bench {
 
-// A platform that only counts what is drawn, for runs too long to record.
+// A platform that only counts what is drawn: the game's own cost, without a raster.
 class CountingPlatform final : public Platform {
  public:
   long figures = 0;
@@ -31,4 +31,4 @@ class CountingPlatform final : public Platform {
   [[noreturn]] void EndProgram() override { throw 0; }
 };
 
-}  // namespace quillfane::testing
+}  // namespace quillfane::bench
