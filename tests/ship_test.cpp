@@ -56,12 +56,6 @@ TEST_F(Ship, RearArcJoinsTheRearCornersInAllThreeRanges) {
   }
 }
 
-TEST_F(Ship, StartHeadingPointsTheNoseUp) {
-  DrawShip(state, platform);
-  EXPECT_NEAR(state.ShipPtX[1], state.ShipX, 1e-9);
-  EXPECT_EQ(state.ShipPtY[1], state.ShipY - 300);
-}
-
 TEST_F(Ship, ShieldFirstFlameLastAllInWhite) {
   state.KeyShield = state.KeyThrust = true;
   DrawShip(state, platform);
