@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/ensure-packages.sh
 ensure_packages cmake make g++ clang libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev \
-  xvfb xauth xdotool openbox python3 python3-xlib x11-utils
+  xvfb xdotool openbox python3 python3-xlib x11-utils
 
 jobs=$(nproc)
 common=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLFANE_WERROR=ON -DQUILLFANE_TESTS=ON)
