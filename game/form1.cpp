@@ -1,8 +1,8 @@
 #include "game/form1.h"
 
-#include "controls/key_handlers.h"
-#include "game/form_load.h"
+#include "controls/controls.h"
 #include "game/frame.h"
+#include "game/game_state.h"
 
 namespace quillfane {
 

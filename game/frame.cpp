@@ -2,13 +2,8 @@
 
 #include <cmath>
 
-#include "bullets/bullet_pool.h"
-#include "bullets/update_bullets.h"
-#include "game/angles.h"
-#include "game/check_wrap.h"
-#include "ship/clear_ship.h"
-#include "ship/draw_ship.h"
-#include "ship/ship_outline.h"
+#include "bullets/bullets.h"
+#include "ship/ship.h"
 
 namespace quillfane {
 
@@ -16,9 +11,9 @@ namespace {
 
 constexpr int kFrameSleepMilliseconds = 10;
 
-// The key-up of a key released while another window was active never arrives,
-// so held flags are kept; the playfield is repainted black and the next drawing
-// brings the ship and bullets back.
+// The key flags are left alone here: they follow the key events the platform passes on,
+// the releases it reports when the focus goes included. On return the playfield is black
+// and the next drawing brings the ship and bullets back.
 void RecoverFocus(GameState& state, Platform& platform) {
   if (platform.GetActiveWindow() != platform.Handle()) state.FocusLost = true;
   if (!state.FocusLost) return;
@@ -65,6 +60,18 @@ void FireWhenAsked(GameState& state) {
 }
 
 }  // namespace
+
+// The far edges are compared in single precision, the sizes' own precision,
+// so a centre less than half a float step past an edge still counts as on it.
+void CheckWrap(GameState& state, const Platform& platform) {
+  const float height = platform.PlayfieldHeight();
+  if (static_cast<float>(state.ShipY) > height) state.ShipY = 0;
+  if (state.ShipY < 0) state.ShipY = platform.PlayfieldHeight();
+
+  const float width = platform.PlayfieldWidth();
+  if (static_cast<float>(state.ShipX) > width) state.ShipX = 0;
+  if (state.ShipX < 0) state.ShipX = platform.PlayfieldWidth();
+}
 
 void FitPlayfieldToWindow(GameState& state, Platform& platform) {
   platform.SetPlayfieldWidth(platform.WindowWidth());

@@ -5,6 +5,9 @@
 
 namespace quillfane {
 
+// Wraps the ship's centre at the playfield's edges, without carrying the overshoot over.
+void CheckWrap(GameState& state, const Platform& platform);
+
 // Sizes the playfield to the window's outer size and centres the ship on it.
 void FitPlayfieldToWindow(GameState& state, Platform& platform);
 

@@ -7,8 +7,6 @@
 
 namespace quillfane {
 
-using Integer = std::int16_t;
-
 constexpr int kOutlinePoints = 21;  // indices 0 to 20; the ship uses 1 to 17
 
 // All state of the game, owned by the window and alive for the whole run.
@@ -36,5 +34,13 @@ struct GameState {
   double ArcStart = 0;
   double ArcEnd = 0;
 };
+
+// Start values, set once before the window is first shown.
+void Form_Load(GameState& state);
+
+// Degrees to radians and back through the game's own DegToRad, never a library's pi:
+// the heading's range checks depend on its exact value.
+double Degrees(const GameState& state, double number);
+double UnDegrees(const GameState& state, double number);
 
 }  // namespace quillfane

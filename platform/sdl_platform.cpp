@@ -2,12 +2,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
-
-#include "platform/canvas.h"
-#include "platform/key_codes.h"
-#include "platform/pixel_geometry.h"
-#include "platform/window_presenter.h"
 
 namespace quillfane {
 
@@ -18,6 +15,71 @@ constexpr int kClientWidthTwips = 7110;
 constexpr int kClientHeightTwips = 6015;
 constexpr float kInitialPlayfieldWidth = 6855;
 constexpr float kInitialPlayfieldHeight = 5655;
+
+struct KeyPair {
+  int sdl;
+  std::int16_t virtualKey;
+};
+
+// Ranges whose SDL keycodes run in the same order as their virtual-key codes.
+struct KeyRange {
+  int firstSdl;
+  int lastSdl;
+  std::int16_t firstVirtual;
+};
+
+constexpr KeyRange kRanges[] = {
+    {SDLK_a, SDLK_z, 65},
+    {SDLK_0, SDLK_9, 48},
+    {SDLK_F1, SDLK_F12, 112},
+};
+
+// Punctuation maps to its own codes: some character codes equal arrow codes (' is 39).
+constexpr KeyPair kKeys[] = {
+    {SDLK_BACKSPACE, 8},      {SDLK_TAB, 9},
+    {SDLK_RETURN, 13},        {SDLK_KP_ENTER, 13},
+    {SDLK_LSHIFT, 16},        {SDLK_RSHIFT, 16},
+    {SDLK_LCTRL, 17},         {SDLK_RCTRL, 17},
+    {SDLK_LALT, 18},          {SDLK_RALT, 18},
+    {SDLK_PAUSE, 19},         {SDLK_CAPSLOCK, 20},
+    {SDLK_ESCAPE, 27},        {SDLK_SPACE, 32},
+    {SDLK_PAGEUP, 33},        {SDLK_PAGEDOWN, 34},
+    {SDLK_END, 35},           {SDLK_HOME, 36},
+    {SDLK_LEFT, 37},          {SDLK_UP, 38},
+    {SDLK_RIGHT, 39},         {SDLK_DOWN, 40},
+    {SDLK_PRINTSCREEN, 44},   {SDLK_INSERT, 45},
+    {SDLK_DELETE, 46},        {SDLK_KP_MULTIPLY, 106},
+    {SDLK_KP_PLUS, 107},      {SDLK_KP_MINUS, 109},
+    {SDLK_KP_DIVIDE, 111},    {SDLK_NUMLOCKCLEAR, 144},
+    {SDLK_SCROLLLOCK, 145},   {SDLK_SEMICOLON, 186},
+    {SDLK_EQUALS, 187},       {SDLK_COMMA, 188},
+    {SDLK_MINUS, 189},        {SDLK_PERIOD, 190},
+    {SDLK_SLASH, 191},        {SDLK_BACKQUOTE, 192},
+    {SDLK_LEFTBRACKET, 219},  {SDLK_BACKSLASH, 220},
+    {SDLK_RIGHTBRACKET, 221}, {SDLK_QUOTE, 222},
+};
+
+// The keypad with NumLock on: the digits 96 to 105 and the decimal point.
+constexpr KeyPair kKeypadDigits[] = {
+    {SDLK_KP_0, 96},  {SDLK_KP_1, 97},  {SDLK_KP_2, 98},       {SDLK_KP_3, 99},
+    {SDLK_KP_4, 100}, {SDLK_KP_5, 101}, {SDLK_KP_6, 102},      {SDLK_KP_7, 103},
+    {SDLK_KP_8, 104}, {SDLK_KP_9, 105}, {SDLK_KP_PERIOD, 110},
+};
+
+// With NumLock off: Insert, End, the arrows, Page Down, Clear, Home, Page Up and Delete.
+constexpr KeyPair kKeypadKeys[] = {
+    {SDLK_KP_0, 45}, {SDLK_KP_1, 35}, {SDLK_KP_2, 40},      {SDLK_KP_3, 34},
+    {SDLK_KP_4, 37}, {SDLK_KP_5, 12}, {SDLK_KP_6, 39},      {SDLK_KP_7, 36},
+    {SDLK_KP_8, 38}, {SDLK_KP_9, 33}, {SDLK_KP_PERIOD, 46},
+};
+
+template <std::size_t N>
+std::int16_t Find(const KeyPair (&pairs)[N], int sdlKeycode) {
+  for (const KeyPair& pair : pairs) {
+    if (pair.sdl == sdlKeycode) return pair.virtualKey;
+  }
+  return 0;
+}
 
 bool IsUnset(const char* variable) {
   const char* value = std::getenv(variable);
@@ -60,31 +122,48 @@ struct OuterSize {
 
 }  // namespace
 
+std::int16_t VirtualKeyFromSdl(int sdlKeycode, int sdlModifiers) {
+  for (const KeyRange& range : kRanges) {
+    if (sdlKeycode >= range.firstSdl && sdlKeycode <= range.lastSdl) {
+      return static_cast<std::int16_t>(range.firstVirtual + (sdlKeycode - range.firstSdl));
+    }
+  }
+  const std::int16_t keypad = (sdlModifiers & KMOD_NUM) != 0 ? Find(kKeypadDigits, sdlKeycode)
+                                                             : Find(kKeypadKeys, sdlKeycode);
+  return keypad != 0 ? keypad : Find(kKeys, sdlKeycode);
+}
+
 struct SdlPlatform::Impl {
-  Impl() = default;
+  Impl() : playfield(kInitialPlayfieldWidth, kInitialPlayfieldHeight) {}
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
   // Exists only once SDL has started, so it is the one to stop it.
   ~Impl() {
-    canvas_.reset();
-    if (window_ != nullptr) SDL_DestroyWindow(window_);
+    SDL_FreeSurface(wrapped);
+    if (window != nullptr) SDL_DestroyWindow(window);
     SDL_Quit();
   }
 
   OuterSize MeasureOuter() const;
   void Dispatch(const SDL_Event& event, bool& sizeChanged);
   void DeliverKey(const SDL_KeyboardEvent& key) const;
-  void HandleWindowEvent(const SDL_WindowEvent& event, bool& sizeChanged);
   void DeliverResizeIfChanged(bool sizeChanged);
+  SDL_Surface* WrapPlayfield();
+  void Present();
+  void PresentWhole(SDL_Surface* source, SDL_Surface* target);
+  void PresentChanges(SDL_Surface* source, SDL_Surface* target);
   [[noreturn]] void End();
 
-  SDL_Window* window_ = nullptr;
-  WindowHandle handle_ = 0;
-  std::unique_ptr<Canvas> canvas_;
-  WindowPresenter presenter_;
-  WindowEvents* events_ = nullptr;
+  Raster playfield;
+  SDL_Window* window = nullptr;
+  WindowHandle handle = 0;
+  WindowEvents* events = nullptr;
+  // The raster's pixels as an SDL surface, made again only when the buffer moves.
+  SDL_Surface* wrapped = nullptr;
+  // The window's own pixels cannot be trusted (shown, resized, exposed, refreshed).
+  bool presentWhole = true;
   // The outer size as of the last resize the game was told of.
-  OuterSize reported_;
+  OuterSize reported;
 };
 
 // Pixels; the frame extents are 0 until the window manager publishes them, which it may do
@@ -92,12 +171,12 @@ struct SdlPlatform::Impl {
 OuterSize SdlPlatform::Impl::MeasureOuter() const {
   int width = 0;
   int height = 0;
-  SDL_GetWindowSize(window_, &width, &height);
+  SDL_GetWindowSize(window, &width, &height);
   int top = 0;
   int left = 0;
   int bottom = 0;
   int right = 0;
-  if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0) {
+  if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0) {
     top = left = bottom = right = 0;
   }
   return {width + left + right, height + top + bottom};
@@ -112,58 +191,96 @@ void SdlPlatform::Impl::Dispatch(const SDL_Event& event, bool& sizeChanged) {
       DeliverKey(event.key);
       break;
     case SDL_WINDOWEVENT:
-      HandleWindowEvent(event.window, sizeChanged);
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) End();
+      if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) sizeChanged = true;
+      presentWhole = presentWhole || event.window.event == SDL_WINDOWEVENT_SHOWN ||
+                     event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                     event.window.event == SDL_WINDOWEVENT_RESTORED || sizeChanged;
       break;
     default:
       break;
   }
 }
 
-// Auto-repeat arrives as further key-downs and goes through as such; keys SDL releases
-// when the window loses the focus go through as key-ups.
+// Auto-repeat arrives as further key-downs and goes through as such; the key-ups SDL
+// sends for held keys when the window loses the focus go through too, so none sticks.
 void SdlPlatform::Impl::DeliverKey(const SDL_KeyboardEvent& key) const {
-  if (key.windowID != handle_ || events_ == nullptr) return;
-  const std::int16_t code = VirtualKeyFromSdl(key.keysym.sym);
-  if (code == 0) return;
+  const std::int16_t code = VirtualKeyFromSdl(key.keysym.sym, key.keysym.mod);
+  if (code == 0 || events == nullptr) return;
   const auto shift = static_cast<std::int16_t>(key.keysym.mod);
   if (key.type == SDL_KEYDOWN) {
-    events_->Picture1_KeyDown(code, shift);
+    events->Picture1_KeyDown(code, shift);
   } else {
-    events_->Picture1_KeyUp(code, shift);
-  }
-}
-
-void SdlPlatform::Impl::HandleWindowEvent(const SDL_WindowEvent& event, bool& sizeChanged) {
-  if (event.windowID != handle_) return;
-  switch (event.event) {
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
-      sizeChanged = true;
-      presenter_.InvalidateWindow();
-      break;
-    case SDL_WINDOWEVENT_SHOWN:
-    case SDL_WINDOWEVENT_EXPOSED:
-    case SDL_WINDOWEVENT_RESTORED:
-      presenter_.InvalidateWindow();
-      break;
-    case SDL_WINDOWEVENT_CLOSE:
-      End();
-    default:
-      break;
+    events->Picture1_KeyUp(code, shift);
   }
 }
 
 void SdlPlatform::Impl::DeliverResizeIfChanged(bool sizeChanged) {
   const OuterSize outer = MeasureOuter();
-  if (!sizeChanged && outer == reported_) return;
-  reported_ = outer;
-  presenter_.InvalidateWindow();
-  if (events_ != nullptr) events_->Form_Resize();
+  if (!sizeChanged && outer == reported) return;
+  reported = outer;
+  presentWhole = true;
+  if (events != nullptr) events->Form_Resize();
+}
+
+SDL_Surface* SdlPlatform::Impl::WrapPlayfield() {
+  std::uint32_t* pixels = playfield.Pixels();
+  const int width = playfield.PixelWidth();
+  const int height = playfield.PixelHeight();
+  if (wrapped != nullptr && wrapped->pixels == pixels && wrapped->w == width &&
+      wrapped->h == height) {
+    return wrapped;
+  }
+  SDL_FreeSurface(wrapped);
+  wrapped = SDL_CreateRGBSurfaceWithFormatFrom(
+      pixels, width, height, 32, width * static_cast<int>(sizeof *pixels), SDL_PIXELFORMAT_RGB888);
+  return wrapped;
+}
+
+// A minimised or zero-sized window has no surface: the next present that finds one copies
+// everything, so the picture comes back on restore.
+void SdlPlatform::Impl::Present() {
+  SDL_Surface* source = WrapPlayfield();
+  SDL_Surface* target = SDL_GetWindowSurface(window);
+  if (source == nullptr || target == nullptr) {
+    presentWhole = true;
+  } else if (presentWhole) {
+    PresentWhole(source, target);
+  } else {
+    PresentChanges(source, target);
+  }
+  playfield.ClearDirty();
+}
+
+void SdlPlatform::Impl::PresentWhole(SDL_Surface* source, SDL_Surface* target) {
+  // Black where the client area reaches past the playfield.
+  SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+  SDL_BlitSurface(source, nullptr, target, nullptr);
+  presentWhole = SDL_UpdateWindowSurface(window) != 0;
+}
+
+void SdlPlatform::Impl::PresentChanges(SDL_Surface* source, SDL_Surface* target) {
+  const SDL_Rect bounds{0, 0, target->w, target->h};
+  std::array<SDL_Rect, Raster::kMaxDirtyRects> shown{};
+  int count = 0;
+  for (const PixelRect& dirty : playfield.Dirty()) {
+    const SDL_Rect changed{dirty.x, dirty.y, dirty.w, dirty.h};
+    SDL_Rect visible;
+    if (SDL_IntersectRect(&changed, &bounds, &visible) == SDL_FALSE) continue;
+    SDL_Rect to = visible;
+    SDL_BlitSurface(source, &visible, target, &to);
+    shown[count++] = visible;
+  }
+  if (count > 0 && SDL_UpdateWindowSurfaceRects(window, shown.data(), count) != 0) {
+    presentWhole = true;
+  }
 }
 
 void SdlPlatform::Impl::End() {
-  canvas_.reset();
-  SDL_DestroyWindow(window_);
-  window_ = nullptr;
+  SDL_FreeSurface(wrapped);
+  wrapped = nullptr;
+  SDL_DestroyWindow(window);
+  window = nullptr;
   SDL_Quit();
   std::exit(0);
 }
@@ -172,7 +289,7 @@ SdlPlatform::SdlPlatform(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 SdlPlatform::~SdlPlatform() = default;
 
-std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error, PresentPath path) {
+std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
   if (NoDisplayNamed()) {
     error = kNoDisplay;
     return nullptr;
@@ -180,7 +297,8 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error, PresentPath
   // An X display that cannot be reached should fail as that, not as a probe of other drivers.
   if (IsUnset("SDL_VIDEODRIVER") && IsUnset("WAYLAND_DISPLAY"))
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, path == PresentPath::kTexture ? "1" : "0");
+  // Without a GPU the texture path costs several times the shared-memory one per present.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     error = DescribeStartFailure(SDL_GetError());
     return nullptr;
@@ -192,67 +310,57 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error, PresentPath
     return nullptr;
   }
   auto impl = std::make_unique<Impl>();
-  impl->window_ = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                   kClientWidthTwips / static_cast<int>(kTwipsPerPixel),
-                                   kClientHeightTwips / static_cast<int>(kTwipsPerPixel),
-                                   SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
-  if (impl->window_ == nullptr) {
+  impl->window = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                  kClientWidthTwips / static_cast<int>(kTwipsPerPixel),
+                                  kClientHeightTwips / static_cast<int>(kTwipsPerPixel),
+                                  SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+  if (impl->window == nullptr) {
     error = std::string("SDL could not create the window (") + SDL_GetError() + ")";
     return nullptr;
   }
-  impl->handle_ = SDL_GetWindowID(impl->window_);
-  impl->canvas_ = Canvas::Create(kInitialPlayfieldWidth, kInitialPlayfieldHeight, error);
-  if (impl->canvas_ == nullptr) {
-    error = "no memory for the playfield (" + error + ")";
-    return nullptr;
-  }
-  impl->presenter_ = WindowPresenter(impl->window_);
+  impl->handle = SDL_GetWindowID(impl->window);
   return std::unique_ptr<SdlPlatform>(new SdlPlatform(std::move(impl)));
 }
 
-void SdlPlatform::SetWindowEvents(WindowEvents& events) { impl_->events_ = &events; }
+void SdlPlatform::SetWindowEvents(WindowEvents& events) { impl_->events = &events; }
 
 void SdlPlatform::Show() {
-  SDL_ShowWindow(impl_->window_);
-  impl_->reported_ = impl_->MeasureOuter();
-  impl_->presenter_.InvalidateWindow();
-  impl_->presenter_.Present(*impl_->canvas_);
+  SDL_ShowWindow(impl_->window);
+  impl_->reported = impl_->MeasureOuter();
+  impl_->presentWhole = true;
+  impl_->Present();
 }
 
+Raster& SdlPlatform::Playfield() { return impl_->playfield; }
+
 void SdlPlatform::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  impl_->canvas_->SetPenColour(red, green, blue);
+  impl_->playfield.SetPenColour(red, green, blue);
 }
 
 void SdlPlatform::DrawLine(float x1, float y1, float x2, float y2) {
-  impl_->canvas_->DrawLine(x1, y1, x2, y2);
+  impl_->playfield.DrawLine(x1, y1, x2, y2);
 }
 
 void SdlPlatform::DrawBox(float x1, float y1, float x2, float y2) {
-  impl_->canvas_->DrawBox(x1, y1, x2, y2);
+  impl_->playfield.DrawBox(x1, y1, x2, y2);
 }
 
 void SdlPlatform::DrawCircle(float centreX, float centreY, float radius) {
-  impl_->canvas_->DrawCircle(centreX, centreY, radius);
+  impl_->playfield.DrawCircle(centreX, centreY, radius);
 }
 
 void SdlPlatform::DrawArc(float centreX, float centreY, float radius, float startAngle,
                           float endAngle) {
-  impl_->canvas_->DrawArc(centreX, centreY, radius, startAngle, endAngle);
+  impl_->playfield.DrawArc(centreX, centreY, radius, startAngle, endAngle);
 }
 
-float SdlPlatform::PlayfieldWidth() const { return impl_->canvas_->Width(); }
+float SdlPlatform::PlayfieldWidth() const { return impl_->playfield.Width(); }
 
-float SdlPlatform::PlayfieldHeight() const { return impl_->canvas_->Height(); }
+float SdlPlatform::PlayfieldHeight() const { return impl_->playfield.Height(); }
 
-void SdlPlatform::SetPlayfieldWidth(float twips) {
-  impl_->canvas_->SetWidth(twips);
-  impl_->presenter_.InvalidateWindow();
-}
+void SdlPlatform::SetPlayfieldWidth(float twips) { impl_->playfield.SetWidth(twips); }
 
-void SdlPlatform::SetPlayfieldHeight(float twips) {
-  impl_->canvas_->SetHeight(twips);
-  impl_->presenter_.InvalidateWindow();
-}
+void SdlPlatform::SetPlayfieldHeight(float twips) { impl_->playfield.SetHeight(twips); }
 
 float SdlPlatform::WindowWidth() const {
   return static_cast<float>(impl_->MeasureOuter().width) * kTwipsPerPixel;
@@ -262,16 +370,16 @@ float SdlPlatform::WindowHeight() const {
   return static_cast<float>(impl_->MeasureOuter().height) * kTwipsPerPixel;
 }
 
-WindowHandle SdlPlatform::Handle() const { return impl_->handle_; }
+WindowHandle SdlPlatform::Handle() const { return impl_->handle; }
 
 WindowHandle SdlPlatform::GetActiveWindow() const {
-  return SDL_GetKeyboardFocus() == impl_->window_ ? impl_->handle_ : 0;
+  return SDL_GetKeyboardFocus() == impl_->window ? impl_->handle : 0;
 }
 
 void SdlPlatform::RefreshPlayfield() {
-  impl_->canvas_->Clear();
-  impl_->presenter_.InvalidateWindow();
-  impl_->presenter_.Present(*impl_->canvas_);
+  impl_->playfield.Clear();
+  impl_->presentWhole = true;
+  impl_->Present();
 }
 
 // The window's client area is the playfield, so it already has the keys whenever the
@@ -283,7 +391,7 @@ void SdlPlatform::PumpEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) impl_->Dispatch(event, sizeChanged);
   impl_->DeliverResizeIfChanged(sizeChanged);
-  impl_->presenter_.Present(*impl_->canvas_);
+  impl_->Present();
 }
 
 void SdlPlatform::Sleep(int milliseconds) {

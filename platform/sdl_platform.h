@@ -1,24 +1,21 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/raster.h"
 #include "platform/window_events.h"
 
 namespace quillfane {
 
-// How finished frames reach the window. SDL's texture framebuffer goes through a GL
-// texture; without a GPU the shared-memory framebuffer is far cheaper.
-enum class PresentPath { kSharedMemory, kTexture };
-
-// The game's window on SDL: one resizable window whose client area is the playfield,
-// backed by a persistent canvas of which only the changed parts are presented.
+// The game's window on SDL2: one resizable window whose client area shows the playfield's
+// raster; only the raster's changed area is copied to the window, once per event pump.
 class SdlPlatform final : public Platform {
  public:
   // Null, with a one-line reason in error, when SDL or the window cannot start.
-  static std::unique_ptr<SdlPlatform> Create(std::string& error,
-                                             PresentPath path = PresentPath::kSharedMemory);
+  static std::unique_ptr<SdlPlatform> Create(std::string& error);
   ~SdlPlatform() override;
   SdlPlatform(const SdlPlatform&) = delete;
   SdlPlatform& operator=(const SdlPlatform&) = delete;
@@ -27,6 +24,7 @@ class SdlPlatform final : public Platform {
   void SetWindowEvents(WindowEvents& events);
   // Shows the window, which was created hidden; the caller delivers the first resize.
   void Show();
+  Raster& Playfield();
 
   void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override;
   void DrawLine(float x1, float y1, float x2, float y2) override;
@@ -57,5 +55,10 @@ class SdlPlatform final : public Platform {
 
   std::unique_ptr<Impl> impl_;
 };
+
+// The virtual-key code of an SDL keycode under the given modifier state, or 0 for a key that
+// has none. With NumLock off the keypad's digits are the keys printed under them (4, 8, 6
+// and 2 are the arrows), as on the keyboards virtual-key codes come from.
+std::int16_t VirtualKeyFromSdl(int sdlKeycode, int sdlModifiers);
 
 }  // namespace quillfane

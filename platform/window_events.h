@@ -4,9 +4,9 @@
 
 namespace quillfane {
 
-// The window's events, as the game handles them. The platform delivers them:
-// load once before the window is shown, the first resize when it is shown,
-// and everything else from inside Platform::PumpEvents.
+// The window's events, as the game handles them. main delivers the load before the window
+// is shown and the first resize once it is; every later event arrives from inside
+// Platform::PumpEvents.
 class WindowEvents {
  public:
   virtual ~WindowEvents() = default;

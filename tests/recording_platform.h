@@ -2,9 +2,7 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -14,55 +12,44 @@ namespace quillfane::testing {
 // Thrown by EndProgram so a test can watch the program end without exiting.
 struct ProgramEnded {};
 
-struct Colour {
-  std::uint8_t red = 0, green = 0, blue = 0;
-  bool operator==(const Colour&) const = default;
-};
-constexpr Colour kWhite{255, 255, 255};
-constexpr Colour kBlack{0, 0, 0};
+enum class Call { Line, Box, Circle, Arc, Refresh, Focus, Pump, Sleep };
 
-enum class FigureKind { Line, Box, Circle, Arc };
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+constexpr std::uint32_t kBlack = 0;
+constexpr std::uint32_t kNoPen = 0x010203;  // a figure drawn before any pen is set shows
 
-struct Figure {
-  FigureKind kind;
+struct Record {
+  Call call;
   std::array<float, 5> args;  // unused trailing arguments are 0
-  Colour pen;
-  bool operator==(const Figure&) const = default;
+  std::uint32_t pen;
+  bool operator==(const Record&) const = default;
+  bool IsFigure() const { return call <= Call::Arc; }
 };
 
-// The null backend: records every figure with the pen it was drawn in, and the other
-// calls by name; the events of each pump are scripted by the test.
+// The null backend: logs every call in order, figures with the pen they were drawn in.
+// onPump runs inside each PumpEvents, as window events would.
 class RecordingPlatform final : public Platform {
  public:
-  std::vector<Figure> figures;
-  std::vector<std::string> calls;
+  std::vector<Record> log;
   float playfieldWidth = 6855, playfieldHeight = 5655;
   float windowWidth = 7110, windowHeight = 6015;
   WindowHandle handle = 1, activeWindow = 1;
-  std::deque<std::function<void()>> pumpScripts;  // each pump runs and drops the front one
-
-  std::vector<Figure> FiguresIn(Colour pen) const {
-    std::vector<Figure> result;
-    for (const Figure& figure : figures) {
-      if (figure.pen == pen) result.push_back(figure);
-    }
-    return result;
-  }
+  std::function<void()> onPump, onSleep;
 
   void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override {
-    pen_ = {red, green, blue};
+    pen_ = static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
   }
   void DrawLine(float x1, float y1, float x2, float y2) override {
-    figures.push_back({FigureKind::Line, {x1, y1, x2, y2, 0}, pen_});
+    log.push_back({Call::Line, {x1, y1, x2, y2, 0}, pen_});
   }
   void DrawBox(float x1, float y1, float x2, float y2) override {
-    figures.push_back({FigureKind::Box, {x1, y1, x2, y2, 0}, pen_});
+    log.push_back({Call::Box, {x1, y1, x2, y2, 0}, pen_});
   }
   void DrawCircle(float x, float y, float radius) override {
-    figures.push_back({FigureKind::Circle, {x, y, radius, 0, 0}, pen_});
+    log.push_back({Call::Circle, {x, y, radius, 0, 0}, pen_});
   }
   void DrawArc(float x, float y, float radius, float start, float end) override {
-    figures.push_back({FigureKind::Arc, {x, y, radius, start, end}, pen_});
+    log.push_back({Call::Arc, {x, y, radius, start, end}, pen_});
   }
   float PlayfieldWidth() const override { return playfieldWidth; }
   float PlayfieldHeight() const override { return playfieldHeight; }
@@ -72,22 +59,20 @@ class RecordingPlatform final : public Platform {
   float WindowHeight() const override { return windowHeight; }
   WindowHandle Handle() const override { return handle; }
   WindowHandle GetActiveWindow() const override { return activeWindow; }
-  void RefreshPlayfield() override { calls.push_back("refresh"); }
-  void FocusPlayfield() override { calls.push_back("focus"); }
+  void RefreshPlayfield() override { log.push_back({Call::Refresh, {}, 0}); }
+  void FocusPlayfield() override { log.push_back({Call::Focus, {}, 0}); }
   void PumpEvents() override {
-    calls.push_back("pump");
-    if (pumpScripts.empty()) return;
-    const auto script = std::move(pumpScripts.front());
-    pumpScripts.pop_front();
-    script();
+    log.push_back({Call::Pump, {}, 0});
+    if (onPump) onPump();
   }
   void Sleep(int milliseconds) override {
-    calls.push_back("sleep " + std::to_string(milliseconds));
+    log.push_back({Call::Sleep, {static_cast<float>(milliseconds)}, 0});
+    if (onSleep) onSleep();
   }
   [[noreturn]] void EndProgram() override { throw ProgramEnded{}; }
 
  private:
-  Colour pen_{1, 2, 3};  // neither white nor black: a figure drawn before any pen is set shows
+  std::uint32_t pen_ = kNoPen;
 };
 
 }  // namespace quillfane::testing

@@ -1,6 +1,4 @@
-#include "controls/key_handlers.h"
-
-#include "controls/key_codes.h"
+#include "controls/controls.h"
 
 namespace quillfane {
 

@@ -1,6 +1,4 @@
-#include "game/form_load.h"
-
-#include "game/angles.h"
+#include "game/game_state.h"
 
 namespace quillfane {
 
@@ -12,5 +10,9 @@ void Form_Load(GameState& state) {
   state.ShipPtY.fill(0);
   state.FireReady = true;
 }
+
+double Degrees(const GameState& state, double number) { return number * state.DegToRad; }
+
+double UnDegrees(const GameState& state, double number) { return number / state.DegToRad; }
 
 }  // namespace quillfane

@@ -5,6 +5,14 @@
 
 namespace quillfane {
 
+// Virtual-key codes of the keys the game answers to.
+constexpr Integer kKeyEscape = 27;
+constexpr Integer kKeySpace = 32;
+constexpr Integer kKeyLeft = 37;
+constexpr Integer kKeyUp = 38;
+constexpr Integer kKeyRight = 39;
+constexpr Integer kKeyDown = 40;
+
 // Key events only set and clear held-key flags and the fire latch, which the frame
 // loop reads once a frame; Esc alone acts at once. The modifier state is ignored.
 void Picture1_KeyDown(GameState& state, Platform& platform, Integer keyCode, Integer shift);

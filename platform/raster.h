@@ -1,0 +1,83 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quillfane {
+
+constexpr float kTwipsPerPixel = 15.0F;
+
+struct PixelRect {
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+};
+
+// The playfield as a persistent buffer of 32-bit pixels (0x00RRGGBB), one pixel per 15
+// twips, that keeps whatever is drawn on it until Clear. Every figure's pixels depend only
+// on its arguments, so drawing a figure again in black erases exactly what it drew. It
+// needs no window system: backends present its changed area, tests read it back.
+class Raster {
+ public:
+  // A side longer than this is no playfield anyone can use; the cap bounds the memory a
+  // silly size can ask for.
+  static constexpr int kMaxSide = 8192;
+  static constexpr int kMaxDirtyRects = 16;
+
+  Raster(float widthTwips, float heightTwips);
+
+  void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+  // Bresenham from the pixel of the first end to the pixel of the second.
+  void DrawLine(float x1, float y1, float x2, float y2);
+  // Fills the pixel cells the corners fall in and all between, so even a box smaller than a
+  // pixel lights one.
+  void DrawBox(float x1, float y1, float x2, float y2);
+  // A midpoint circle of the radius rounded to whole pixels, about the centre's pixel.
+  void DrawCircle(float centreX, float centreY, float radius);
+  // The same circle's pixels that lie counter-clockwise on screen from startAngle to
+  // endAngle (radians, 0 toward increasing x), through angle 0 when start > end.
+  void DrawArc(float centreX, float centreY, float radius, float startAngle, float endAngle);
+  void Clear();
+
+  // Reads give back exactly the twips last set. The pixels follow at the next drawing or
+  // pixel access, so setting the width and then the height re-sizes the buffer once; what
+  // still fits is kept and the rest starts black.
+  float Width() const { return width_; }
+  float Height() const { return height_; }
+  void SetWidth(float twips) { width_ = twips; }
+  void SetHeight(float twips) { height_ = twips; }
+
+  int PixelWidth();
+  int PixelHeight();
+  // Row after row, PixelWidth() pixels each. Moves only when the size changes.
+  std::uint32_t* Pixels();
+  // 0 outside the buffer.
+  std::uint32_t PixelAt(int x, int y);
+
+  // What changed since ClearDirty, as a few rectangles inside the buffer.
+  std::span<const PixelRect> Dirty();
+  void ClearDirty() { dirtyCount_ = 0; }
+  void MarkAllDirty();
+
+ private:
+  struct Extent;
+
+  void Fit();
+  void Plot(int x, int y, Extent& extent);
+  void PlotArc(float centreX, float centreY, float radius, bool whole, double start, double end);
+  void AddDirty(PixelRect rect);
+
+  float width_;
+  float height_;
+  int pixelWidth_ = 0;
+  int pixelHeight_ = 0;
+  std::vector<std::uint32_t> pixels_;
+  std::uint32_t pen_ = 0xFFFFFF;
+  std::array<PixelRect, kMaxDirtyRects> dirty_{};
+  int dirtyCount_ = 0;
+};
+
+}  // namespace quillfane
