@@ -1,10 +1,17 @@
 #include "platform/sdl_platform.h"
 
 #include <SDL.h>
+#include <X11/Xlib.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace quillfane {
 
@@ -114,6 +121,48 @@ bool NoDisplayNamed() {
   return IsUnset("SDL_VIDEODRIVER") && IsUnset("DISPLAY") && IsUnset("WAYLAND_DISPLAY");
 }
 
+// Asked for before SDL, which would otherwise print the Wayland library's own complaint and
+// fall back to a driver that shows nothing.
+bool WaylandCompositorAnswers(std::string& error) {
+  const std::string name = std::getenv("WAYLAND_DISPLAY");
+  if (name[0] != '/' && IsUnset("XDG_RUNTIME_DIR")) {
+    error = "WAYLAND_DISPLAY=" + name + " is set but XDG_RUNTIME_DIR is not, so the compositor " +
+            "cannot be found; start the game from the desktop session";
+    return false;
+  }
+  const std::string path = name[0] == '/' ? name : std::getenv("XDG_RUNTIME_DIR") + ("/" + name);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const bool answered =
+      probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (probe >= 0) close(probe);
+  if (!answered) {
+    error = "no Wayland compositor answers at " + path + " (WAYLAND_DISPLAY=" + name +
+            "); start the game from a running desktop session, or set DISPLAY for X";
+  }
+  return answered;
+}
+
+void Say(const char* line) { [[maybe_unused]] auto ignored = write(2, line, std::strlen(line)); }
+
+// Interrupt, terminate and hang-up end the game at once, whatever it is doing, start-up
+// included: SDL's own handlers only queue a quit that a blocked start-up never reads.
+void EndOnSignals() {
+  struct sigaction end {};
+  end.sa_handler = [](int) { _exit(0); };
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &end, nullptr);
+}
+
+// Xlib's own handler prints two lines of its own and exits; one of ours says what happened.
+int LostDisplay(Display* display) {
+  Say("quillfane: lost the connection to the X display ");
+  Say(XDisplayString(display));
+  Say(" (the X server ended or the connection broke); the game has ended\n");
+  _exit(1);
+}
+
 struct OuterSize {
   int width = 0;
   int height = 0;
@@ -149,6 +198,7 @@ struct SdlPlatform::Impl {
   void DeliverKey(const SDL_KeyboardEvent& key) const;
   void DeliverResizeIfChanged(bool sizeChanged);
   SDL_Surface* WrapPlayfield();
+  bool TooLargeToShow();
   void Present();
   void PresentWhole(SDL_Surface* source, SDL_Surface* target);
   void PresentChanges(SDL_Surface* source, SDL_Surface* target);
@@ -164,6 +214,7 @@ struct SdlPlatform::Impl {
   bool presentWhole = true;
   // The outer size as of the last resize the game was told of.
   OuterSize reported;
+  bool saidTooLarge = false;
 };
 
 // Pixels; the frame extents are 0 until the window manager publishes them, which it may do
@@ -237,9 +288,29 @@ SDL_Surface* SdlPlatform::Impl::WrapPlayfield() {
   return wrapped;
 }
 
+// The window's surface grows with the window; past the playfield's own bound (which window
+// managers normally enforce) nothing is presented, so memory stays bounded, and the game
+// goes on until the window is small enough to show it again.
+bool SdlPlatform::Impl::TooLargeToShow() {
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowSize(window, &width, &height);
+  if (width <= Raster::kMaxSide && height <= Raster::kMaxSide) return false;
+  if (!saidTooLarge) {
+    std::fprintf(stderr,
+                 "quillfane: the window is %dx%d pixels, more than the %dx%d the game can show; "
+                 "it shows nothing until the window is made smaller\n",
+                 width, height, Raster::kMaxSide, Raster::kMaxSide);
+  }
+  saidTooLarge = true;
+  presentWhole = true;
+  return true;
+}
+
 // A minimised or zero-sized window has no surface: the next present that finds one copies
 // everything, so the picture comes back on restore.
 void SdlPlatform::Impl::Present() {
+  if (TooLargeToShow()) return;
   SDL_Surface* source = WrapPlayfield();
   SDL_Surface* target = SDL_GetWindowSurface(window);
   if (source == nullptr || target == nullptr) {
@@ -290,13 +361,16 @@ SdlPlatform::SdlPlatform(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 SdlPlatform::~SdlPlatform() = default;
 
 std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
+  EndOnSignals();
   if (NoDisplayNamed()) {
     error = kNoDisplay;
     return nullptr;
   }
-  // An X display that cannot be reached should fail as that, not as a probe of other drivers.
-  if (IsUnset("SDL_VIDEODRIVER") && IsUnset("WAYLAND_DISPLAY"))
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  // A display that cannot be reached should fail as that, not as a probe of other drivers.
+  if (IsUnset("SDL_VIDEODRIVER")) {
+    if (IsUnset("DISPLAY") && !WaylandCompositorAnswers(error)) return nullptr;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, IsUnset("DISPLAY") ? "wayland" : "x11");
+  }
   // Without a GPU the texture path costs several times the shared-memory one per present.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
@@ -319,13 +393,25 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
     return nullptr;
   }
   impl->handle = SDL_GetWindowID(impl->window);
+  SDL_SetWindowMaximumSize(impl->window, Raster::kMaxSide, Raster::kMaxSide);
+  if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) XSetIOErrorHandler(LostDisplay);
   return std::unique_ptr<SdlPlatform>(new SdlPlatform(std::move(impl)));
 }
 
 void SdlPlatform::SetWindowEvents(WindowEvents& events) { impl_->events = &events; }
 
+// SDL waits for the window manager to map the window, without a limit of its own.
 void SdlPlatform::Show() {
+  struct sigaction giveUp {};
+  giveUp.sa_handler = [](int) {
+    Say("quillfane: the window manager did not show the window within 5 seconds; check that "
+        "the desktop's window manager is running and working\n");
+    _exit(1);
+  };
+  sigaction(SIGALRM, &giveUp, nullptr);
+  alarm(5);
   SDL_ShowWindow(impl_->window);
+  alarm(0);
   impl_->reported = impl_->MeasureOuter();
   impl_->presentWhole = true;
   impl_->Present();
