@@ -7,6 +7,7 @@
 #include <random>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/form1.h"
@@ -16,6 +17,11 @@ namespace quillfane::testing {
 namespace {
 
 constexpr Integer kKeys[] = {27, 32, 37, 38, 39, 40, 65, 13, 100, 222};
+constexpr std::pair<Integer, bool GameState::*> kFlags[] = {{32, &GameState::KeyFire},
+                                                            {37, &GameState::KeyLeft},
+                                                            {38, &GameState::KeyThrust},
+                                                            {39, &GameState::KeyRight},
+                                                            {40, &GameState::KeyShield}};
 
 int LiveSlots(const GameState& state) {
   return static_cast<int>(std::count_if(state.Bullets.begin() + 1, state.Bullets.end(),
@@ -48,21 +54,30 @@ class RandomPlay {
                                    [](const Record& r) { return r.IsFigure(); });
     if (drawn) end_ = form_.State(), endWidth_ = platform_.playfieldWidth;
     if (drawn) endHeight_ = platform_.playfieldHeight;
-    if (drawn && ++frame_ == frames_) form_.Picture1_KeyDown(27, 1);
+    if (drawn && ++frame_ >= frames_) form_.Picture1_KeyDown(27, 1);
+    if (frame_ > frames_) throw ProgramEnded{};  // Esc did not end it
     for (int i = 0; Chance(40) && i < 3; ++i) {
       const Integer key = AnyKey();
-      if (Chance(60)) form_.Picture1_KeyDown(key, 0);
-      if (Chance(50)) form_.Picture1_KeyUp(key, 0);
+      if (Chance(60)) Press(key, true);
+      if (Chance(50)) Press(key, false);
     }
     if (Chance(3)) {
       std::uniform_real_distribution<float> size(15, Chance(10) ? 2e6F : 2e4F);
       platform_.windowWidth = size(random_);
       platform_.windowHeight = size(random_);
       form_.Form_Resize();
+      EXPECT_EQ(form_.State().ShipX, platform_.windowWidth / 2);  // the outer size's centre
+      EXPECT_EQ(form_.State().ShipY, platform_.windowHeight / 2);
     }
     if (Chance(3)) platform_.activeWindow = Chance(50) ? 0 : platform_.handle;
     if (!drawn) start_ = form_.State();
     next_ = form_.State();
+  }
+
+  void Press(Integer key, bool down) {
+    down ? form_.Picture1_KeyDown(key, 0) : form_.Picture1_KeyUp(key, 0);
+    for (const auto& [code, flag] : kFlags) EXPECT_TRUE(code != key || form_.State().*flag == down);
+    EXPECT_TRUE(key != 32 || down || form_.State().FireReady);
   }
 
   void EndFrame() {
@@ -124,6 +139,7 @@ class RandomPlay {
     }
     static const std::regex order("(PRFP)?llllllllllacC?LLALLLL(LLLL)?[bB]*PS");
     EXPECT_TRUE(std::regex_match(steps, order)) << steps;
+    EXPECT_EQ(platform_.log.back().args[0], 10);  // milliseconds of sleep
   }
 
   std::mt19937 random_;

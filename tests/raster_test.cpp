@@ -39,6 +39,12 @@ TEST(Raster, LinesInEveryOctantAndFlooredEnds) {
                        10 + static_cast<int>(std::lround(dy * i / double(steps)))});
     EXPECT_EQ(Lit(raster), expected) << dx << "," << dy;
   }
+  // Half-way cases, settled by the walk from the first end: why erasing keeps directions.
+  Raster forward(300, 300), backward(300, 300);
+  forward.DrawLine(At(10), At(10), At(12), At(14));
+  backward.DrawLine(At(12), At(14), At(10), At(10));
+  EXPECT_EQ(Lit(forward), (Pixels{{10, 10}, {11, 11}, {11, 12}, {12, 13}, {12, 14}}));
+  EXPECT_EQ(Lit(backward), (Pixels{{12, 14}, {11, 13}, {11, 12}, {10, 11}, {10, 10}}));
   Raster raster(300, 300);
   raster.DrawLine(14.9F, 15, 29.9F, 15);    // one cell, then the next
   raster.DrawLine(-0.1F, 0, -0.1F, 44.9F);  // just left of the raster

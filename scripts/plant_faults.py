@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""Plants faults in the game one at a time and runs the tests against each, to show which
+tests catch what. Usage: scripts/plant_faults.py [--e2e] [NAME...]
+Builds in build-faults/ (g++); restores every file it touches, even when interrupted."""
+
+import os
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.join(ROOT, "build-faults")
+
+# name: (file, text, replacement); each text must occur exactly once in its file.
+FAULTS = {
+    "left turn 6 degrees": ("game/frame.cpp", "Degrees(state, 5) + state.ShipAngle", "Degrees(state, 6) + state.ShipAngle"),
+    "heading floor inclusive": ("game/frame.cpp", "state.ShipAngle < Degrees(state, 0)", "state.ShipAngle <= Degrees(state, 0)"),
+    "thrust x uses cos": ("game/frame.cpp", "power * std::sin(state.ShipAngle)", "power * std::cos(state.ShipAngle)"),
+    "fires with shield up": ("game/frame.cpp", " || state.KeyShield) return;", ") return;"),
+    "latch kept after volley": ("game/frame.cpp", "  state.FireReady = false;\n", ""),
+    "clear after draw": ("game/frame.cpp", "  ClearShip(state, platform);\n  DrawShip(state, platform);", "  DrawShip(state, platform);\n  ClearShip(state, platform);"),
+    "steer before drawing": ("game/frame.cpp", "  DrawShip(state, platform);\n  Steer(state);", "  Steer(state);\n  DrawShip(state, platform);"),
+    "bullets need two live": ("game/frame.cpp", "state.BulletCount > 0", "state.BulletCount > 1"),
+    "wrap at the edge itself": ("game/frame.cpp", "static_cast<float>(state.ShipY) > height", "static_cast<float>(state.ShipY) >= height"),
+    "wrap compared in double": ("game/frame.cpp", "static_cast<float>(state.ShipX) > width", "state.ShipX > width"),
+    "wrap keeps overshoot": ("game/frame.cpp", "if (state.ShipY < 0) state.ShipY = platform.PlayfieldHeight();", "if (state.ShipY < 0) state.ShipY += platform.PlayfieldHeight();"),
+    "playfield not fitted": ("game/frame.cpp", "platform.SetPlayfieldWidth(platform.WindowWidth());", "platform.SetPlayfieldWidth(7110);"),
+    "no refresh on focus": ("game/frame.cpp", "  platform.RefreshPlayfield();\n", ""),
+    "no second pump on focus": ("game/frame.cpp", "  platform.FocusPlayfield();\n  platform.PumpEvents();", "  platform.FocusPlayfield();"),
+    "sleep 1 ms": ("game/frame.cpp", "kFrameSleepMilliseconds = 10", "kFrameSleepMilliseconds = 1"),
+    "latch starts clear": ("game/game_state.cpp", "state.FireReady = true;", "state.FireReady = false;"),
+    "library pi": ("game/game_state.cpp", "6.28318530717958 / 360", "6.283185307179586 / 360"),
+    "muzzle radius 220": ("ship/ship.cpp", "{13, 40, 230}", "{13, 40, 220}"),
+    "arc start rule inclusive": ("ship/ship.cpp", "headingRoom > 50", "headingRoom >= 50"),
+    "flame stroke reversed": ("ship/ship.cpp", "DrawOutlineLine(state, platform, 8, 9);", "DrawOutlineLine(state, platform, 9, 8);"),
+    "erase skips a line": ("ship/ship.cpp", "    {16, 17},\n}};", "}};"),
+    "erase at the new centre": ("ship/ship.cpp", "static_cast<float>(state.LastShipX);", "static_cast<float>(state.ShipX);"),
+    "shield radius 300": ("ship/ship.cpp", "if (state.KeyShield) platform.DrawCircle(centreX, centreY, kShieldRadius);", "if (state.KeyShield) platform.DrawCircle(centreX, centreY, kHullRadius);"),
+    "last centre not kept": ("ship/ship.cpp", "  state.LastShipX = state.ShipX;\n", ""),
+    "retired without erase": ("bullets/bullets.cpp", "  platform.SetPenColour(0, 0, 0);\n  DrawBulletBox(bullet, platform);\n  bullet.Active = false;", "  bullet.Active = false;"),
+    "retire at zero": ("bullets/bullets.cpp", "bullet.X < 0", "bullet.X <= 0"),
+    "slot 0 given out": ("bullets/bullets.cpp", "for (Integer slot = 1; slot <= kLastBulletSlot", "for (Integer slot = 0; slot <= kLastBulletSlot"),
+    "bullet speed 199": ("bullets/bullets.cpp", "kBulletSpeed = 200", "kBulletSpeed = 199"),
+    "count not raised": ("bullets/bullets.cpp", "  ++state.BulletCount;\n", ""),
+    "space release keeps latch": ("controls/controls.cpp", "      state.FireReady = true;\n", ""),
+    "left and right swapped": ("controls/controls.cpp", "    case kKeyLeft:\n      state.KeyLeft = true;", "    case kKeyLeft:\n      state.KeyRight = true;"),
+    "esc ignored": ("controls/controls.cpp", "      platform.EndProgram();\n", ""),
+    "box a pixel short": ("platform/raster.cpp", "std::fill(row + left, row + right + 1, pen_);", "std::fill(row + left, row + right, pen_);"),
+    "line step rule": ("platform/raster.cpp", "if (twice >= dy) {", "if (twice > dy) {"),
+    "coordinates truncated": ("platform/raster.cpp", "ClampToPixelLimit(std::floor(static_cast<double>(twips) / kTwipsPerPixel))", "ClampToPixelLimit(static_cast<double>(twips) / kTwipsPerPixel)"),
+    "arc through 0 wrong": ("platform/raster.cpp", "angle >= start || angle <= end", "angle >= start && angle <= end"),
+    "resize drops the picture": ("platform/raster.cpp", "    std::copy(row, row + keptWidth,", "    if (false) std::copy(row, row + keptWidth,"),
+    "lines not marked changed": ("platform/raster.cpp", "  if (extent.left <= extent.right) AddDirty(extent.Rect());\n}\n\nvoid Raster::DrawBox", "}\n\nvoid Raster::DrawBox"),
+    "left arrow is right": ("platform/sdl_platform.cpp", "{SDLK_LEFT, 37}", "{SDLK_LEFT, 39}"),
+    "keypad NumLock inverted": ("platform/sdl_platform.cpp", "(sdlModifiers & KMOD_NUM) != 0 ?", "(sdlModifiers & KMOD_NUM) == 0 ?"),
+    "present copies nothing": ("platform/sdl_platform.cpp", "    SDL_BlitSurface(source, &visible, target, &to);\n", ""),
+    "expose ignored": ("platform/sdl_platform.cpp", "event.window.event == SDL_WINDOWEVENT_EXPOSED ||", ""),
+    "quit ignored": ("platform/sdl_platform.cpp", "    case SDL_QUIT:\n      End();\n", ""),
+    "refresh not shown": ("platform/sdl_platform.cpp", "  impl_->playfield.Clear();\n  impl_->presentWhole = true;\n  impl_->Present();", "  impl_->playfield.Clear();"),
+    "outer size without frame": ("platform/sdl_platform.cpp", "return {width + left + right, height + top + bottom};", "return {width, height};"),
+    "close ignored": ("platform/sdl_platform.cpp", "if (event.window.event == SDL_WINDOWEVENT_CLOSE) End();", ""),
+}
+
+
+def run(argv, timeout=None, env=None):
+    return subprocess.run(argv, cwd=ROOT, capture_output=True, text=True, timeout=timeout, env=env)
+
+
+def tests_pass(e2e):
+    built = run(["cmake", "--build", BUILD, "-j2"])
+    if built.returncode != 0:
+        return "does not build"
+    label = [] if e2e else ["-LE", "e2e"]
+    try:
+        result = run(["ctest", "--test-dir", BUILD, "-j2", "--timeout", "60", *label], timeout=600)
+    except subprocess.TimeoutExpired:
+        return "caught (timed out)"
+    failed = [line.split("-", 1)[1].split("(")[0].strip() for line in result.stdout.splitlines()
+              if line.strip()[:1].isdigit() and " - " in line and "(" in line]
+    return "caught by " + ", ".join(failed) if result.returncode != 0 else None
+
+
+def main():
+    e2e = "--e2e" in sys.argv
+    names = [a for a in sys.argv[1:] if not a.startswith("--")] or list(FAULTS)
+    run(["cmake", "-S", ".", "-B", BUILD, "-DCMAKE_CXX_COMPILER=g++", "-DQUILLFANE_BENCH=OFF",
+         "-DQUILLFANE_E2E=%s" % ("ON" if e2e else "OFF")])
+    caught = 0
+    for name in names:
+        path, text, replacement = FAULTS[name]
+        full = os.path.join(ROOT, path)
+        original = open(full).read()
+        if original.count(text) != 1:
+            print("%-28s SKIPPED: the text is not found once in %s" % (name, path))
+            continue
+        try:
+            open(full, "w").write(original.replace(text, replacement))
+            started = time.monotonic()
+            verdict = tests_pass(e2e)
+        finally:
+            open(full, "w").write(original)
+        caught += verdict is not None
+        print("%-28s %s (%.0f s)" % (name, verdict or "SURVIVED", time.monotonic() - started), flush=True)
+    tests_pass(e2e)  # leaves the build matching the tree
+    print("%d of %d faults caught" % (caught, len(names)))
+
+
+if __name__ == "__main__":
+    main()
