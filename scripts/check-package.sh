@@ -8,6 +8,7 @@ set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
+# shellcheck source=scripts/ensure-packages.sh
 . "$repo/scripts/ensure-packages.sh"
 ensure_packages cmake dpkg-dev file binutils python3 librsvg2-bin lintian desktop-file-utils appstream \
   xvfb openbox xdotool python3-xlib x11-utils
@@ -33,7 +34,7 @@ dpkg-deb -x "$deb" "$root"
 
 echo "== dpkg-deb -c lists every installed file, under one application id"
 desktops=("$root"/usr/share/applications/*.desktop)
-[ ${#desktops[@]} -eq 1 ] && [ -f "${desktops[0]}" ] || fail "not exactly one desktop entry"
+if [ ${#desktops[@]} -ne 1 ] || [ ! -f "${desktops[0]}" ]; then fail "not exactly one desktop entry"; fi
 desktop=${desktops[0]}
 id=$(basename "$desktop" .desktop)
 metainfo="$root/usr/share/metainfo/$id.metainfo.xml"
@@ -57,11 +58,11 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" |
   fail "the metainfo does not launch $id.desktop"
 version=$(dpkg-deb -f "$deb" Version)
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
-zcat "$root/usr/share/man/man6/quillfane.6.gz" | grep -q "^\.TH QUILLFANE 6 .* \"Quillfane $version\"" ||
+zgrep -q "^\.TH QUILLFANE 6 .* \"Quillfane $version\"" "$root/usr/share/man/man6/quillfane.6.gz" ||
   fail "the man page is not for Quillfane $version"
 
 echo "== desktop-file-validate and appstreamcli validate --no-net"
-notes=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$notes" ] || fail "desktop-file-validate: $notes"
+if ! notes=$(desktop-file-validate "$desktop" 2>&1) || [ -n "$notes" ]; then fail "desktop-file-validate: $notes"; fi
 appstreamcli validate --no-net --explain "$metainfo"
 
 echo "== lintian (fails on errors; warnings and notes shown)"
@@ -69,10 +70,8 @@ lintian --fail-on error --display-info "$deb"
 
 echo "== the unpacked game, started by the desktop entry's Exec line, under Xvfb"
 command=$(sed -n 's/^Exec=//p' "$desktop")
-game=$(
-  PATH="$root/usr/games"
-  command -v -- "$command"
-) || fail "the desktop entry's Exec line ($command) names no program in the package's games folder"
+game="$root/usr/games/$command"  # found there through a desktop user's PATH
+[ -x "$game" ] || fail "the desktop entry's Exec line ($command) names no program in the package's games folder"
 # The real-window test "ending": the ship shown at the centre, then Esc, the close button
 # and SIGTERM each end the game with status 0.
 /usr/bin/python3 "$repo/e2e/run.py" ending "$game" "$build/package-failures"
