@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the application icon from the ship's own outline table (ship/ship_outline.cpp).
+"""Draws the application icon from the ship's own outline table (ship/ship.cpp).
 Usage: make_icon.py OUTPUT.svg   (the committed icon is packaging/quillfane.svg)"""
 
 import math
@@ -14,7 +14,7 @@ STROKE = 14  # thick enough to stay visible at 16 px
 
 def outline_table():
     """{point: (degrees from the nose, radius)} as the game computes its outline."""
-    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "ship", "ship_outline.cpp")
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "ship", "ship.cpp")
     with open(source, encoding="utf-8") as f:
         table = {int(i): (float(a), float(r)) for i, a, r in re.findall(r"\{(\d+), (\d+), (\d+)\}", f.read())}
     needed = {1, 2, 3, 13, 14, 16, 17}
