@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the game, its unit tests, benchmarks and real-window tests with warnings as
-# errors under g++ and clang++, and runs every test.
+# errors under g++ and clang++, and runs every test; then the same for Quillfane.exe.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/ensure-packages.sh
@@ -19,3 +19,6 @@ echo "== g++: build, unit tests and real-window tests"
 cmake -S . -B build -DCMAKE_CXX_COMPILER=g++ "${common[@]}" -DQUILLFANE_E2E=ON -DQUILLFANE_BENCH=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build -j"$jobs" --output-on-failure
+
+echo "== Windows: Quillfane.exe cross-built, read back, tested under Wine"
+scripts/check-windows.sh
