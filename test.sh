@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the game, its unit tests, benchmarks and real-window tests with warnings as
-# errors under g++ and clang++, and runs every test.
+# errors under g++ and clang++, and runs every test; then the same for Quillfane.exe.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/ensure-packages.sh
@@ -21,3 +21,6 @@ cmake -S . -B build -DCMAKE_CXX_COMPILER=g++ "${common[@]}" -DQUILLFANE_E2E=ON -
 cmake --build build -j"$jobs"
 ctest --test-dir build -j"$jobs" --output-on-failure
 bash scripts/check-package.sh build
+
+echo "== Windows: Quillfane.exe cross-built, read back, tested under Wine"
+scripts/check-windows.sh
