@@ -20,108 +20,85 @@ Pixels Lit(Raster& raster) {
   Pixels lit;
   for (int y = 0; y < raster.PixelHeight(); ++y)
     for (int x = 0; x < raster.PixelWidth(); ++x)
-      if (raster.PixelAt(x, y) != 0) lit.insert({x, y});
+      if (raster.PixelAt(x, y) != 0) lit.insert({x - 10, y - 10});
   return lit;
 }
 
-// Pixel (x, y)'s cell starts at twip 15x: draws in the middle of the cell.
-float At(int pixel) { return 15.0F * static_cast<float>(pixel) + 7; }
+// Twips in the middle of the pixel at this offset from pixel (10, 10).
+float At(int offset) { return 15.0F * float(10 + offset) + 7; }
+
+template <typename Draw>
+Pixels Drawn(Draw draw) {
+  Raster raster(300, 300);
+  draw(raster);
+  return Lit(raster);
+}
 
 TEST(Raster, LinesInEveryOctantAndFlooredEnds) {
-  for (const auto& [dx, dy] :
-       {std::pair{5, 2}, {2, 5}, {-2, 5}, {-5, 2}, {-5, -2}, {-2, -5}, {2, -5}, {5, -2}}) {
-    Raster raster(300, 300);
-    raster.DrawLine(At(10), At(10), At(10 + dx), At(10 + dy));
+  for (const auto& d : {std::pair{5, 2}, {2, 5}, {-2, 5}, {-5, 2}, {-5, -2}, {2, -5}}) {
+    const int dx = d.first, dy = d.second;
     Pixels expected;  // these slopes never fall half-way between two pixels
     const int steps = std::max(std::abs(dx), std::abs(dy));
     for (int i = 0; i <= steps; ++i)
-      expected.insert({10 + static_cast<int>(std::lround(dx * i / double(steps))),
-                       10 + static_cast<int>(std::lround(dy * i / double(steps)))});
-    EXPECT_EQ(Lit(raster), expected) << dx << "," << dy;
+      expected.insert(
+          {int(std::lround(dx * i / double(steps))), int(std::lround(dy * i / double(steps)))});
+    EXPECT_EQ(Drawn([&](Raster& r) { r.DrawLine(At(0), At(0), At(dx), At(dy)); }), expected);
   }
-  // Half-way cases, settled by the walk from the first end: why erasing keeps directions.
-  Raster forward(300, 300), backward(300, 300);
-  forward.DrawLine(At(10), At(10), At(12), At(14));
-  backward.DrawLine(At(12), At(14), At(10), At(10));
-  EXPECT_EQ(Lit(forward), (Pixels{{10, 10}, {11, 11}, {11, 12}, {12, 13}, {12, 14}}));
-  EXPECT_EQ(Lit(backward), (Pixels{{12, 14}, {11, 13}, {11, 12}, {10, 11}, {10, 10}}));
-  Raster raster(300, 300);
-  raster.DrawLine(14.9F, 15, 29.9F, 15);    // one cell, then the next
-  raster.DrawLine(-0.1F, 0, -0.1F, 44.9F);  // just left of the raster
-  EXPECT_EQ(Lit(raster), (Pixels{{0, 1}, {1, 1}}));
+  // Half-way cases are settled by the walk from the first end: why erasing keeps directions.
+  EXPECT_EQ(Drawn([](Raster& r) { r.DrawLine(At(0), At(0), At(2), At(4)); }),
+            (Pixels{{0, 0}, {1, 1}, {1, 2}, {2, 3}, {2, 4}}));
+  EXPECT_EQ(Drawn([](Raster& r) { r.DrawLine(At(2), At(4), At(0), At(0)); }),
+            (Pixels{{2, 4}, {1, 3}, {1, 2}, {0, 1}, {0, 0}}));
+  EXPECT_EQ(Drawn([](Raster& r) {
+              r.DrawLine(164.9F, 165, 179.9F, 165);  // one cell, then the next
+              r.DrawLine(-0.1F, 0, -0.1F, 44.9F);    // just left of the raster
+              r.DrawBox(134, 134, 139, 139);         // 5 twips across a corner: four cells
+            }),
+            (Pixels{{0, 1}, {1, 1}, {-2, -2}, {-1, -2}, {-2, -1}, {-1, -1}}));
 }
 
-TEST(Raster, BoxesCirclesAndArcs) {
-  Raster raster(300, 300);
-  raster.DrawBox(14, 14, 19, 19);  // a 5-twip box across a corner lights four cells
-  raster.DrawBox(95, 95, 100, 100);
-  EXPECT_EQ(Lit(raster), (Pixels{{0, 0}, {1, 0}, {0, 1}, {1, 1}, {6, 6}}));
-
+TEST(Raster, CirclesAndArcs) {
   const Pixels ring = {{3, 0}, {-3, 0}, {0, 3},  {0, -3},  {3, 1}, {3, -1}, {-3, 1}, {-3, -1},
                        {1, 3}, {-1, 3}, {1, -3}, {-1, -3}, {2, 2}, {2, -2}, {-2, 2}, {-2, -2}};
-  const auto around = [](const Pixels& offsets) {
-    Pixels at;
-    for (const auto& [x, y] : offsets) at.insert({10 + x, 10 + y});
-    return at;
-  };
+  Pixels past90 = ring;  // counter-clockwise from a float a hair past 90 degrees round to 0
+  for (const auto& p : Pixels{{0, -3}, {1, -3}, {2, -2}, {3, -1}}) past90.erase(p);
   const float pi = 3.14159265F;
   const struct {
     float start, end;
-    Pixels offsets;
-  } arcs[] = {
-      {0, 2 * pi + 0.1F, ring},
-      {0, pi / 2, {{3, 0}, {3, -1}, {2, -2}, {1, -3}, {0, -3}}},  // up, as y grows down
-      {5.2F, 0.5F, {{3, 0}, {3, -1}, {3, 1}, {2, 2}}},            // through angle 0
-      {pi / 2,
-       0,
-       {{3, 0},
-        {3, 1},
-        {2, 2},
-        {1, 3},
-        {0, 3},
-        {-1, 3},
-        {-2, 2},
-        {-3, 1},
-        {-3, 0},
-        {-3, -1},
-        {-2, -2},
-        {-1, -3}}},  // the float start is past 90
-  };
-  for (const auto& arc : arcs) {
-    Raster arcRaster(300, 300);
-    arcRaster.DrawArc(At(10), At(10), 45, arc.start, arc.end);
-    EXPECT_EQ(Lit(arcRaster), around(arc.offsets)) << arc.start << " to " << arc.end;
-  }
-  Raster circle(300, 300);
-  circle.DrawCircle(At(10), At(10), 44);  // rounds to 3 pixels
-  EXPECT_EQ(Lit(circle), around(ring));
+    Pixels lit;
+  } arcs[] = {{0, 2 * pi + 0.1F, ring},
+              {0, pi / 2, {{3, 0}, {3, -1}, {2, -2}, {1, -3}, {0, -3}}},  // up: y grows down
+              {5.2F, 0.5F, {{3, 0}, {3, -1}, {3, 1}, {2, 2}}},            // through angle 0
+              {pi / 2, 0, past90}};
+  for (const auto& arc : arcs)
+    EXPECT_EQ(Drawn([&](Raster& r) { r.DrawArc(At(0), At(0), 45, arc.start, arc.end); }), arc.lit);
+  EXPECT_EQ(Drawn([](Raster& r) { r.DrawCircle(At(0), At(0), 44); }), ring);  // 44/15 rounds to 3
 }
 
 // What the game relies on to erase: every figure drawn again in black takes back exactly its
 // own pixels, wherever it lies, and the changed area covers all that was drawn.
 TEST(Raster, RandomFiguresErasedLeaveEveryPixelBlack) {
   std::mt19937 random(7);
-  std::uniform_real_distribution<float> place(-2000, 9000), radius(0, 3000);
+  std::uniform_real_distribution<float> at(-2000, 9000);
+  std::vector<std::array<float, 5>> figures(400);
+  for (auto& f : figures) f = {float(random() % 4), at(random), at(random), at(random), at(random)};
   Raster raster(7000, 6000);
-  std::vector<std::array<float, 6>> figures(400);
-  for (auto& f : figures)
-    f = {float(random() % 4), place(random), place(random),
-         place(random),       place(random), radius(random)};
-  const auto draw = [&raster](const std::array<float, 6>& f) {
+  const auto draw = [&raster](const std::array<float, 5>& f) {
     if (f[0] == 0) raster.DrawLine(f[1], f[2], f[3], f[4]);
     if (f[0] == 1) raster.DrawBox(f[1], f[2], f[1] + 5, f[2] + 5);
-    if (f[0] == 2) raster.DrawCircle(f[1], f[2], f[5]);
-    if (f[0] == 3) raster.DrawArc(f[1], f[2], f[5], f[3] / 1000, f[4] / 1000);
+    if (f[0] == 2) raster.DrawCircle(f[1], f[2], f[3] / 3);
+    if (f[0] == 3) raster.DrawArc(f[1], f[2], f[3] / 3, f[4] / 1000, f[3] / 1000);
   };
-  raster.SetPenColour(255, 255, 255);
   for (const auto& f : figures) draw(f);
   const Pixels lit = Lit(raster);
   EXPECT_GT(lit.size(), 10000U);
   for (const auto& [x, y] : lit) {
-    bool covered = false;
-    for (const PixelRect& r : raster.Dirty())
-      covered |= x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h;
-    ASSERT_TRUE(covered) << x << "," << y;
+    const auto rects = raster.Dirty();
+    ASSERT_TRUE(std::any_of(rects.begin(), rects.end(),
+                            [x = x + 10, y = y + 10](PixelRect r) {
+                              return x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h;
+                            }))
+        << x << "," << y;
   }
   std::shuffle(figures.begin(), figures.end(), random);
   raster.SetPenColour(0, 0, 0);
@@ -136,9 +113,8 @@ TEST(Raster, ResizeKeepsWhatStillFits) {
   raster.SetWidth(150);
   raster.SetHeight(1e9F);
   EXPECT_EQ(raster.Width(), 150);
-  EXPECT_EQ(raster.PixelWidth(), 10);
-  EXPECT_EQ(raster.PixelHeight(), Raster::kMaxSide);
-  EXPECT_EQ(Lit(raster), (Pixels{{1, 1}}));
+  EXPECT_TRUE(raster.PixelWidth() == 10 && raster.PixelHeight() == Raster::kMaxSide);
+  EXPECT_EQ(Lit(raster), (Pixels{{-9, -9}}));
 }
 
 }  // namespace

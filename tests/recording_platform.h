@@ -13,10 +13,7 @@ namespace quillfane::testing {
 struct ProgramEnded {};
 
 enum class Call { Line, Box, Circle, Arc, Refresh, Focus, Pump, Sleep };
-
-constexpr std::uint32_t kWhite = 0xFFFFFF;
-constexpr std::uint32_t kBlack = 0;
-constexpr std::uint32_t kNoPen = 0x010203;  // a figure drawn before any pen is set shows
+constexpr std::uint32_t kWhite = 0xFFFFFF, kBlack = 0;
 
 struct Record {
   Call call;
@@ -27,29 +24,22 @@ struct Record {
 };
 
 // The null backend: logs every call in order, figures with the pen they were drawn in.
-// onPump runs inside each PumpEvents, as window events would.
+// onPump runs inside each PumpEvents, as window events would; onSleep ends each frame.
 class RecordingPlatform final : public Platform {
  public:
   std::vector<Record> log;
-  float playfieldWidth = 6855, playfieldHeight = 5655;
-  float windowWidth = 7110, windowHeight = 6015;
+  float playfieldWidth = 6855, playfieldHeight = 5655, windowWidth = 7110, windowHeight = 6015;
   WindowHandle handle = 1, activeWindow = 1;
   std::function<void()> onPump, onSleep;
 
-  void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override {
-    pen_ = static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
+  void SetPenColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) override {
+    pen_ = std::uint32_t(r << 16 | g << 8 | b);
   }
-  void DrawLine(float x1, float y1, float x2, float y2) override {
-    log.push_back({Call::Line, {x1, y1, x2, y2, 0}, pen_});
-  }
-  void DrawBox(float x1, float y1, float x2, float y2) override {
-    log.push_back({Call::Box, {x1, y1, x2, y2, 0}, pen_});
-  }
-  void DrawCircle(float x, float y, float radius) override {
-    log.push_back({Call::Circle, {x, y, radius, 0, 0}, pen_});
-  }
-  void DrawArc(float x, float y, float radius, float start, float end) override {
-    log.push_back({Call::Arc, {x, y, radius, start, end}, pen_});
+  void DrawLine(float a, float b, float c, float d) override { Log(Call::Line, {a, b, c, d}); }
+  void DrawBox(float a, float b, float c, float d) override { Log(Call::Box, {a, b, c, d}); }
+  void DrawCircle(float x, float y, float r) override { Log(Call::Circle, {x, y, r}); }
+  void DrawArc(float x, float y, float r, float from, float to) override {
+    Log(Call::Arc, {x, y, r, from, to});
   }
   float PlayfieldWidth() const override { return playfieldWidth; }
   float PlayfieldHeight() const override { return playfieldHeight; }
@@ -59,20 +49,15 @@ class RecordingPlatform final : public Platform {
   float WindowHeight() const override { return windowHeight; }
   WindowHandle Handle() const override { return handle; }
   WindowHandle GetActiveWindow() const override { return activeWindow; }
-  void RefreshPlayfield() override { log.push_back({Call::Refresh, {}, 0}); }
-  void FocusPlayfield() override { log.push_back({Call::Focus, {}, 0}); }
-  void PumpEvents() override {
-    log.push_back({Call::Pump, {}, 0});
-    if (onPump) onPump();
-  }
-  void Sleep(int milliseconds) override {
-    log.push_back({Call::Sleep, {static_cast<float>(milliseconds)}, 0});
-    if (onSleep) onSleep();
-  }
+  void RefreshPlayfield() override { Log(Call::Refresh, {}); }
+  void FocusPlayfield() override { Log(Call::Focus, {}); }
+  void PumpEvents() override { Log(Call::Pump, {}), onPump ? onPump() : void(); }
+  void Sleep(int ms) override { Log(Call::Sleep, {float(ms)}), onSleep ? onSleep() : void(); }
   [[noreturn]] void EndProgram() override { throw ProgramEnded{}; }
 
  private:
-  std::uint32_t pen_ = kNoPen;
+  void Log(Call call, std::array<float, 5> args) { log.push_back({call, args, pen_}); }
+  std::uint32_t pen_ = 0x010203;  // neither white nor black: a figure drawn before a pen shows
 };
 
 }  // namespace quillfane::testing
