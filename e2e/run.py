@@ -1,7 +1,7 @@
 # The real game in its own X session (Xvfb, a window manager, keys through XTEST, the
 # window's pixels read back), checked against what a player sees.
 # Usage: run.py SCENARIO GAME FAILURE_DIR, where GAME is a command line ("wine64 Q.exe" too).
-import ctypes, math, os, shlex, struct, subprocess, sys, tempfile, time, traceback, zlib  # noqa: E401
+import ctypes, math, os, shlex, struct, subprocess, sys, tempfile, time, zlib  # noqa: E401
 from Xlib import X, display
 
 DEG = 6.28318530717958 / 360  # the game's own radians per degree
@@ -22,8 +22,8 @@ def poll(check, deadline=3.0):  # check()'s first true result within the deadlin
     return got
 
 
-def f32(value):
-    return struct.unpack("f", struct.pack("f", value))[0]
+def px(twips):  # the pixel whose 15-twip cell holds the single-precision coordinate
+    return math.floor(struct.unpack("f", struct.pack("f", twips))[0] / 15)
 
 
 def line(x, y, x1, y1):  # Bresenham, walked from the first end: a pixel halfway steps on toward the second
@@ -38,16 +38,15 @@ def arc(cx, cy, radius, start, end):  # the midpoint circle's pixels from start 
         offsets |= {(x, y), (y, x), (-y, x), (-x, y), (-x, -y), (-y, -x), (y, -x), (x, -y)}
         y += 1
         err, x = (err + 2 * y + 1, x) if err < 0 else (err + 2 * (y - x + 1) + 1, x - 1)
-    s, e = f32(start) % turn, f32(end) % turn
-    return {(math.floor(f32(cx) / 15) + dx, math.floor(f32(cy) / 15) + dy) for dx, dy in offsets
+    s, e = (angle % turn for angle in struct.unpack("2f", struct.pack("2f", start, end)))
+    return {(px(cx) + dx, px(cy) + dy) for dx, dy in offsets
             for a in [math.atan2(-dy, dx) % turn] if (s <= a <= e if s <= e else a >= s or a <= e)}
 
 
-def ship(x, y, heading):  # the pixels DrawShip lights with no key held; centre in twips
-    p = {i: (math.floor(f32(x + math.sin(heading + a * DEG) * r) / 15),
-             math.floor(f32(y + math.cos(heading + a * DEG) * r) / 15)) for i, (a, r) in POINTS.items()}
-    room = 360 - heading / DEG
-    out = arc(x, y, 300, heading + 50 * DEG - (room <= 50) * 360 * DEG, heading + 130 * DEG - (room <= 130) * 360 * DEG)
+def ship(x, y, h):  # the pixels DrawShip lights with no key held, for a centre in twips and a heading h
+    p = {i: (px(x + math.sin(h + a * DEG) * r), px(y + math.cos(h + a * DEG) * r)) for i, (a, r) in POINTS.items()}
+    room = 360 - h / DEG
+    out = arc(x, y, 300, h + 50 * DEG - (room <= 50) * 360 * DEG, h + 130 * DEG - (room <= 130) * 360 * DEG)
     return out.union(*(line(*p[a], *p[b]) for a, b in HULL))
 
 
@@ -94,7 +93,7 @@ class XSession:
         return "".join("%s (pid %d): %s\n" % (p.args, p.pid, p.wait()) for p in self.procs) + open(self.log.name).read()
 
     def find(self, title):  # by name, as that works with any window manager or none and any program
-        ids = poll(lambda: self.xdo("search --name ^%s$" % title).split(), 5)
+        ids = poll(lambda: self.xdo("search --name", "^%s$" % title).split(), 5)
         return ids and self.d.create_resource_object("window", int(ids[0]))
 
     def rect(self, window):  # x, y, width, height on the screen; the outer width and height; the frame's top
@@ -114,11 +113,11 @@ class XSession:
         chunks = [(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 0, 0, 0, 0)), (b"IDAT", rows), (b"IEND", b"")]
         os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
         open(path, "wb").write(b"\x89PNG\r\n\x1a\n" + b"".join(
-            struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body)) for kind, body in chunks))
+            struct.pack(">I", len(b)) + k + b + struct.pack(">I", zlib.crc32(k + b)) for k, b in chunks))
 
-    def xdo(self, script):  # xdotool's commands, such as "keydown Up sleep 0.2 keyup Up"; returns what it prints
-        return subprocess.run(["xdotool", *script.split()], env=self.env, stdout=subprocess.PIPE, stderr=self.log,
-                              timeout=10).stdout
+    def xdo(self, script, *more):  # xdotool's commands, such as "keydown Up sleep 0.2 keyup Up"; returns its output
+        run = subprocess.run(["xdotool", *script.split(), *more], env=self.env, stdout=subprocess.PIPE, stderr=self.log)
+        return run.stdout
 
 
 class Game:
