@@ -22,7 +22,7 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
 
 echo "== clang++ with AddressSanitizer and UBSan: unit tests and one real-window game"
 cmake -S . -B build-sanitize -DCMAKE_CXX_COMPILER=clang++ "${common[@]}" -DQUILLFANE_SANITIZE=ON \
-  -DQUILLFANE_BENCH=OFF -DQUILLFANE_E2E_TESTS=ending >/dev/null
+  -DQUILLFANE_BENCH=OFF -DQUILLFANE_E2E_TESTS=flight >/dev/null
 cmake --build build-sanitize -j"$jobs"
 ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
 

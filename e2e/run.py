@@ -1,7 +1,7 @@
 # The real game in its own X session (Xvfb, a window manager, keys through XTEST, the
 # window's pixels read back), checked against what a player sees.
 # Usage: run.py SCENARIO GAME FAILURE_DIR, where GAME is a command line ("wine64 Q.exe" too).
-import ctypes, math, os, shlex, struct, subprocess, sys, tempfile, time, zlib  # noqa: E401
+import ctypes, math, os, shlex, struct, subprocess, sys, tempfile, time  # noqa: E401
 from Xlib import X, display
 
 DEG = 6.28318530717958 / 360  # the game's own radians per degree
@@ -86,14 +86,14 @@ class XSession:
         return self.procs[-1]
 
     def close(self):  # returns what the programs printed
-        self.d.close()
+        self.xvfb.poll() is None and self.d.close()
         for proc in reversed(self.procs):
             proc.terminate()
             poll(lambda: proc.poll() is not None) or proc.kill()
         return "".join("%s (pid %d): %s\n" % (p.args, p.pid, p.wait()) for p in self.procs) + open(self.log.name).read()
 
-    def find(self, title):  # by name, as that works with any window manager or none and any program
-        ids = poll(lambda: self.xdo("search --name", "^%s$" % title).split(), 5)
+    def find(self, title, deadline=5):  # by name, as that works with any window manager or none and any program
+        ids = poll(lambda: self.xdo("search --name", "^%s$" % title).split(), deadline)
         return ids and self.d.create_resource_object("window", int(ids[0]))
 
     def rect(self, window):  # x, y, width, height on the screen; the outer width and height; the frame's top
@@ -107,13 +107,9 @@ class XSession:
         self.shot = w, h, self.root.get_image(x, y, w, h, X.ZPixmap, 0xFFFFFFFF).data
         return {(i % w, i // w) for i, v in enumerate(memoryview(self.shot[2]).cast("I")) if v & 0xFFFFFF}
 
-    def save_png(self, path):  # the last capture, in grey
-        w, h, data = self.shot
-        rows = zlib.compress(b"".join(b"\0" + data[1::4][y * w:y * w + w] for y in range(h)))
-        chunks = [(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 0, 0, 0, 0)), (b"IDAT", rows), (b"IEND", b"")]
+    def save(self, path):  # the last capture, in grey (PGM: any image viewer or convert reads it)
         os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
-        open(path, "wb").write(b"\x89PNG\r\n\x1a\n" + b"".join(
-            struct.pack(">I", len(b)) + k + b + struct.pack(">I", zlib.crc32(k + b)) for k, b in chunks))
+        open(path, "wb").write(b"P5 %d %d 255\n" % self.shot[:2] + self.shot[2][1::4])
 
     def xdo(self, script, *more):  # xdotool's commands, such as "keydown Up sleep 0.2 keyup Up"; returns its output
         run = subprocess.run(["xdotool", *script.split(), *more], env=self.env, stdout=subprocess.PIPE, stderr=self.log)
@@ -121,9 +117,10 @@ class XSession:
 
 
 class Game:
-    def __init__(self, s, argv):
-        self.s, self.proc, self.hidden, self.window = s, s.spawn(argv), set(), s.find("Quillfane")
-        expect(self.window, "a window titled Quillfane within 5 s", "none")
+    def __init__(self, s, argv, frame=None, deadline=5):  # frame: the outer size less the client's, if not the WM's
+        self.s, self.proc, self.hidden, self.frame = s, s.spawn(argv), set(), frame
+        self.window = s.find("Quillfane", deadline)
+        expect(self.window, "a window titled Quillfane within %d s" % deadline, "none")
 
     def lit(self):
         self.seen, self.when = self.s.capture(self.window) - self.hidden, time.monotonic()
@@ -132,6 +129,7 @@ class Game:
     def shows_start(self, why):  # the ship alone, nose up, centred on the outer size laid from the client's corner
         def check():
             _, _, w, h, outer_w, outer_h, _ = self.s.rect(self.window)
+            outer_w, outer_h = (w + self.frame[0], h + self.frame[1]) if self.frame else (outer_w, outer_h)
             self.want = {p for p in ship(outer_w * 7.5, outer_h * 7.5, 180 * DEG) if p[0] < w and p[1] < h}
             return self.lit() == self.want
         expect(poll(check), why + ": the ship alone, nose up, centred on the outer size",
@@ -174,6 +172,8 @@ def flight(s, game):
     expect(crossing < 8, "the ship to cross the playfield within 8 s", "%.1f s to cross it" % crossing)
     time.sleep(crossing)
     game.alone("the ship past an edge", 5)
+    s.xdo("key Escape")
+    game.ends("Esc")
 
 
 def resize(s, game):
@@ -208,14 +208,61 @@ def ending(s, game):  # Esc: see start
     game.ends("SIGTERM")
 
 
+def wine(s, game):  # Quillfane.exe under Wine: Left turns, Space fires a pair, Esc ends it
+    game.turn("Left", 1)
+    heading, (cx, cy), _ = game.alone("turned")
+    s.xdo("keydown space")
+    off = lambda: game.lit() - grow(ship(cx * 15, cy * 15, heading * DEG))  # noqa: E731
+    pair = lambda p: 2 <= len(p) <= 8 and max(math.dist(a, b) for a in p for b in p) > 15  # noqa: E731
+    expect(poll(lambda: pair(off()), 2), "Space to fire a pair of bullets", "%d pixels off the ship" % len(off()))
+    s.xdo("keyup space key Escape")
+    game.ends("Esc")
+
+
+def unshown(s, argv):  # a window manager that never maps a window: the game still ends or says why
+    game = s.spawn(argv)
+    time.sleep(1)
+    game.terminate()
+    expect(poll(lambda: game.poll() == 0, 1), "SIGTERM to end a game not yet shown within 1 s", game.poll())
+    began, game = time.monotonic(), s.spawn(argv)
+    poll(lambda: game.poll() is not None, 8)
+    said = open(s.log.name).read().count("window manager did not show")
+    expect(game.poll() == 1 and said == 1 and 4.8 < time.monotonic() - began < 6.5,
+           "status 1 and one line after 5 s", "status %s, %d lines after %.1f s" % (game.poll(), said, time.monotonic() - began))
+
+
+def failures(s, argv):  # with no window manager: a window too large to show, then the X server gone
+    game = Game(s, argv)
+    for size in ("9000 9000", "9500 9000", "474 401"):
+        s.xdo("windowsize %d %s sleep 0.3" % (game.window.id, size))
+    game.shows_start("back to its size after 9000x9000")
+    s.xvfb.kill()
+    poll(lambda: game.proc.poll() is not None)
+    lines = [line for line in open(s.log.name).read().splitlines() if "quillfane" in line]
+    expect(game.proc.poll() == 1 and len(lines) == 2 and "more than" in lines[0] and s.env["DISPLAY"] in lines[1],
+           "one line on the size, one naming the lost display, status 1", "status %s: %s" % (game.proc.poll(), lines))
+
+
+NO_MAP_WM = """from Xlib import X, Xatom, display
+d = display.Display()
+d.screen().root.change_attributes(event_mask=X.SubstructureRedirectMask)
+d.screen().root.change_property(d.intern_atom("_NET_WORKAREA"), Xatom.CARDINAL, 32, [0, 0, 1, 1])
+while True: d.next_event()"""
+
+
 def main():
-    (name, argv, failures), began, s = sys.argv[1:], time.monotonic(), XSession()
+    (name, argv, failures_dir), began = sys.argv[1:], time.monotonic()
+    wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None}.get(name, ("openbox", "--sm-disable"))
+    s, argv = XSession(wm), shlex.split(argv)
     try:
-        (game := Game(s, shlex.split(argv))).shows_start("at start")
-        {f.__name__: f for f in (start, flight, resize, focus, ending)}[name](s, game)
+        if name in ("unshown", "failures"):
+            globals()[name](s, argv)
+        else:
+            (game := Game(s, argv, *((8, 27), 30) if name == "wine" else ())).shows_start("at start")
+            {f.__name__: f for f in (start, flight, resize, focus, ending, wine)}[name](s, game)
     except BaseException:  # the traceback says what was expected and what was seen
-        s.shot and s.save_png(os.path.join(failures, name + ".png"))
-        print("%sThe last picture judged: %s" % (s.close(), os.path.join(failures, name + ".png")))
+        s.shot and s.save(os.path.join(failures_dir, name + ".pgm"))
+        print("%sThe last picture judged: %s" % (s.close(), os.path.join(failures_dir, name + ".pgm")))
         raise
     s.close()
     print("e2e %s passed in %.1f s" % (name, time.monotonic() - began))
