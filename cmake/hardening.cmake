@@ -3,7 +3,13 @@
 include(CheckCXXCompilerFlag)
 include(CheckPIESupported)
 
-option(QUILLFANE_HARDEN "Stack protector, fortified libc calls, PIE, full RELRO, CET" ON)
+# The flags are those of ELF and glibc: the Windows exe gets the linker's own defaults.
+if(WIN32)
+  set(harden_default OFF)
+else()
+  set(harden_default ON)
+endif()
+option(QUILLFANE_HARDEN "Stack protector, fortified libc calls, PIE, full RELRO, CET" ${harden_default})
 option(QUILLFANE_SANITIZE "Build everything with AddressSanitizer and UBSan" OFF)
 
 if(QUILLFANE_HARDEN)
