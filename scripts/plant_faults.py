@@ -59,6 +59,12 @@ FAULTS = {
     "refresh not shown": ("platform/sdl_platform.cpp", "  impl_->playfield.Clear();\n  impl_->presentWhole = true;\n  impl_->Present();", "  impl_->playfield.Clear();"),
     "outer size without frame": ("platform/sdl_platform.cpp", "return {width + left + right, height + top + bottom};", "return {width, height};"),
     "close ignored": ("platform/sdl_platform.cpp", "if (event.window.event == SDL_WINDOWEVENT_CLOSE) End();", ""),
+    "signals left to SDL": ("platform/sdl_platform.cpp", "  EndOnSignals();\n", ""),
+    "show waits for ever": ("platform/sdl_platform.cpp", "  alarm(5);\n", ""),
+    "lost display left to Xlib": ("platform/sdl_platform.cpp", "XSetIOErrorHandler(LostDisplay);", "(void)LostDisplay;"),
+    "too large presented": ("platform/sdl_platform.cpp", "  if (TooLargeToShow()) return;\n", ""),
+    "Wayland left to SDL": ("platform/sdl_platform.cpp", "if (IsUnset(\"DISPLAY\") && !WaylandCompositorAnswers(error)) return nullptr;", ""),
+    "key-ups on focus loss dropped": ("platform/sdl_platform.cpp", "  if (code == 0 || events == nullptr) return;", "  if (code == 0 || events == nullptr || SDL_GetKeyboardFocus() == nullptr) return;"),
 }
 
 
