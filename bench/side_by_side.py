@@ -1,7 +1,9 @@
 #!/usr/bin/python3
-# The game and the cheapest SDL2 loop that shows motion (reference_loop), run in turn in one
-# X session under Xvfb and openbox, each with Left and Up held and Space tapped every 0.2 s.
-# Prints for each the CPU time per frame, its own plus the X server's, and the ratio.
+# The game and the cheapest SDL2 loop that shows motion (reference_loop), under Xvfb and
+# openbox, each with Left and Up held and Space tapped every 0.2 s.
+# Prints for each the CPU time per frame, its own plus the X server's, and the ratio. The two
+# run at the same time, each under its own Xvfb, so that the machine's other load weighs on
+# both alike.
 # Usage: bench/side_by_side.py [BUILD_DIR [SECONDS [ROUNDS]]]   (build/, 10 s, 2 rounds)
 #
 # CPU time: the first field of /proc/PID/task/*/schedstat, nanoseconds on the CPU (what
@@ -14,6 +16,7 @@ import os
 import re
 import subprocess
 import sys
+import threading
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -89,11 +92,19 @@ def main():
     for _ in range(100):
         time.sleep(0.01)
     sleep = (time.monotonic() - began) / 100  # what a 10 ms sleep takes on this machine now
-    s, results = XSession(), {name: [] for name, _, _ in programs}
+    # Both run at once, each in its own X session, so that whatever else the machine does
+    # weighs on both alike; the sessions change sides every round.
+    sessions, results = [XSession(), XSession()], {name: [] for name, _, _ in programs}
     try:
-        for _ in range(rounds):
-            for name, argv, title in programs:
-                r = measure(s, argv, title, seconds)
+        for round_ in range(rounds):
+            pair = [None, None]
+            threads = [threading.Thread(target=lambda i=i: pair.__setitem__(i, measure(
+                sessions[(i + round_) % 2], *programs[i][1:], seconds))) for i in range(2)]
+            for thread in threads:
+                thread.start()
+            for thread in threads:
+                thread.join()
+            for (name, _, _), r in zip(programs, pair):
                 results[name].append(r)
                 # Each frame is a 10 ms sleep plus the frame's own work and its wait on the X server.
                 expected = r["wall"] / (sleep + (r["program"] + r["xserver"]) * 1e-6)
@@ -104,10 +115,10 @@ def main():
                           1e3 * r["wall"] / r["frames"], r["switches"], r["program"], r["xserver"],
                           r["program"] + r["xserver"]), flush=True)
     finally:
-        s.close()
+        for s in sessions:
+            s.close()
     mean = {name: sum(r["program"] + r["xserver"] for r in rs) / len(rs) for name, rs in results.items()}
-    # Each round's game against the reference measured just before it: load that comes and
-    # goes on the machine moves both sides of a pair alike.
+    # Each round's game against the reference measured at the same time.
     ratios = sorted((g["program"] + g["xserver"]) / (r["program"] + r["xserver"])
                     for r, g in zip(results["reference"], results["game"]))
     print("a 10 ms sleep took %.2f ms" % (1e3 * sleep))

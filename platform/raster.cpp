@@ -163,28 +163,27 @@ void Raster::PlotArc(float centreX, float centreY, float radius, bool whole, dou
   const int r = ToPixelRadius(radius);
   if (cx + r < 0 || cy + r < 0 || cx - r >= pixelWidth_ || cy - r >= pixelHeight_) return;
   Extent extent;
-  const auto plot = [&](int dx, int dy) {
-    if (!whole) {
-      // Screen y grows downward while arc angles grow upward.
-      const double angle = NormaliseAngle(std::atan2(-static_cast<double>(dy), dx));
-      const bool inside =
-          start <= end ? angle >= start && angle <= end : angle >= start || angle <= end;
-      if (!inside) return;
-    }
-    Plot(cx + dx, cy + dy, extent);
+  // Angle is that of the offset on screen, where y grows downward while arc angles grow
+  // upward; it is worked out once for the eight offsets of each step, by symmetry.
+  const auto plot = [&](int dx, int dy, double angle) {
+    angle = NormaliseAngle(angle);
+    if (whole || (start <= end ? angle >= start && angle <= end : angle >= start || angle <= end))
+      Plot(cx + dx, cy + dy, extent);
   };
+  constexpr double kQuarter = std::numbers::pi / 2;
   int x = r;
   int y = 0;
   int error = 1 - r;
   while (x >= y) {
-    plot(x, y);
-    plot(y, x);
-    plot(-y, x);
-    plot(-x, y);
-    plot(-x, -y);
-    plot(-y, -x);
-    plot(y, -x);
-    plot(x, -y);
+    const double a = whole ? 0 : std::atan2(static_cast<double>(y), x);  // 0 to 45 degrees
+    plot(x, y, -a);
+    plot(y, x, a - kQuarter);
+    plot(-y, x, -kQuarter - a);
+    plot(-x, y, a - 2 * kQuarter);
+    plot(-x, -y, 2 * kQuarter - a);
+    plot(-y, -x, kQuarter + a);
+    plot(y, -x, kQuarter - a);
+    plot(x, -y, a);
     ++y;
     if (error < 0) {
       error += 2 * y + 1;
