@@ -5,6 +5,8 @@
 #include <span>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace quillfane {
 
 constexpr float kTwipsPerPixel = 15.0F;
@@ -78,6 +80,43 @@ class Raster {
   std::uint32_t pen_ = 0xFFFFFF;
   std::array<PixelRect, kMaxDirtyRects> dirty_{};
   int dirtyCount_ = 0;
+};
+
+// The drawing half of every backend: the pen, the figures and the playfield's size go to a
+// raster; the window and the operating system are the backend's own.
+class RasterPlatform : public Platform {
+ public:
+  // The playfield's size before the first resize replaces it.
+  static constexpr float kInitialWidth = 6855;
+  static constexpr float kInitialHeight = 5655;
+
+  void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override {
+    playfield_.SetPenColour(red, green, blue);
+  }
+  void DrawLine(float x1, float y1, float x2, float y2) override {
+    playfield_.DrawLine(x1, y1, x2, y2);
+  }
+  void DrawBox(float x1, float y1, float x2, float y2) override {
+    playfield_.DrawBox(x1, y1, x2, y2);
+  }
+  void DrawCircle(float centreX, float centreY, float radius) override {
+    playfield_.DrawCircle(centreX, centreY, radius);
+  }
+  void DrawArc(float centreX, float centreY, float radius, float startAngle,
+               float endAngle) override {
+    playfield_.DrawArc(centreX, centreY, radius, startAngle, endAngle);
+  }
+  float PlayfieldWidth() const override { return playfield_.Width(); }
+  float PlayfieldHeight() const override { return playfield_.Height(); }
+  void SetPlayfieldWidth(float twips) override { playfield_.SetWidth(twips); }
+  void SetPlayfieldHeight(float twips) override { playfield_.SetHeight(twips); }
+  Raster& Playfield() { return playfield_; }
+
+ protected:
+  explicit RasterPlatform(Raster& playfield) : playfield_(playfield) {}
+
+ private:
+  Raster& playfield_;
 };
 
 }  // namespace quillfane

@@ -20,8 +20,6 @@ namespace {
 constexpr const char* kTitle = "Quillfane";
 constexpr int kClientWidthTwips = 7110;
 constexpr int kClientHeightTwips = 6015;
-constexpr float kInitialPlayfieldWidth = 6855;
-constexpr float kInitialPlayfieldHeight = 5655;
 
 struct KeyPair {
   int sdl;
@@ -183,7 +181,7 @@ std::int16_t VirtualKeyFromSdl(int sdlKeycode, int sdlModifiers) {
 }
 
 struct SdlPlatform::Impl {
-  Impl() : playfield(kInitialPlayfieldWidth, kInitialPlayfieldHeight) {}
+  Impl() : playfield(kInitialWidth, kInitialHeight) {}
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
   // Exists only once SDL has started, so it is the one to stop it.
@@ -356,7 +354,8 @@ void SdlPlatform::Impl::End() {
   std::exit(0);
 }
 
-SdlPlatform::SdlPlatform(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+SdlPlatform::SdlPlatform(std::unique_ptr<Impl> impl)
+    : RasterPlatform(impl->playfield), impl_(std::move(impl)) {}
 
 SdlPlatform::~SdlPlatform() = default;
 
@@ -416,37 +415,6 @@ void SdlPlatform::Show() {
   impl_->presentWhole = true;
   impl_->Present();
 }
-
-Raster& SdlPlatform::Playfield() { return impl_->playfield; }
-
-void SdlPlatform::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  impl_->playfield.SetPenColour(red, green, blue);
-}
-
-void SdlPlatform::DrawLine(float x1, float y1, float x2, float y2) {
-  impl_->playfield.DrawLine(x1, y1, x2, y2);
-}
-
-void SdlPlatform::DrawBox(float x1, float y1, float x2, float y2) {
-  impl_->playfield.DrawBox(x1, y1, x2, y2);
-}
-
-void SdlPlatform::DrawCircle(float centreX, float centreY, float radius) {
-  impl_->playfield.DrawCircle(centreX, centreY, radius);
-}
-
-void SdlPlatform::DrawArc(float centreX, float centreY, float radius, float startAngle,
-                          float endAngle) {
-  impl_->playfield.DrawArc(centreX, centreY, radius, startAngle, endAngle);
-}
-
-float SdlPlatform::PlayfieldWidth() const { return impl_->playfield.Width(); }
-
-float SdlPlatform::PlayfieldHeight() const { return impl_->playfield.Height(); }
-
-void SdlPlatform::SetPlayfieldWidth(float twips) { impl_->playfield.SetWidth(twips); }
-
-void SdlPlatform::SetPlayfieldHeight(float twips) { impl_->playfield.SetHeight(twips); }
 
 float SdlPlatform::WindowWidth() const {
   return static_cast<float>(impl_->MeasureOuter().width) * kTwipsPerPixel;

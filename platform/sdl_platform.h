@@ -12,7 +12,7 @@ namespace quillfane {
 
 // The game's window on SDL2: one resizable window whose client area shows the playfield's
 // raster; only the raster's changed area is copied to the window, once per event pump.
-class SdlPlatform final : public Platform {
+class SdlPlatform final : public RasterPlatform {
  public:
   // Null, with a one-line reason in error, when SDL or the window cannot start.
   static std::unique_ptr<SdlPlatform> Create(std::string& error);
@@ -24,19 +24,6 @@ class SdlPlatform final : public Platform {
   void SetWindowEvents(WindowEvents& events);
   // Shows the window, which was created hidden; the caller delivers the first resize.
   void Show();
-  Raster& Playfield();
-
-  void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override;
-  void DrawLine(float x1, float y1, float x2, float y2) override;
-  void DrawBox(float x1, float y1, float x2, float y2) override;
-  void DrawCircle(float centreX, float centreY, float radius) override;
-  void DrawArc(float centreX, float centreY, float radius, float startAngle,
-               float endAngle) override;
-
-  float PlayfieldWidth() const override;
-  float PlayfieldHeight() const override;
-  void SetPlayfieldWidth(float twips) override;
-  void SetPlayfieldHeight(float twips) override;
 
   float WindowWidth() const override;
   float WindowHeight() const override;

@@ -18,8 +18,6 @@ constexpr const wchar_t* kTitle = L"Quillfane";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 constexpr int kClientWidthTwips = 7110;
 constexpr int kClientHeightTwips = 6015;
-constexpr float kInitialPlayfieldWidth = 6855;
-constexpr float kInitialPlayfieldHeight = 5655;
 // Sleep's default granularity is the 15.6 ms system tick, which would slow a 10 ms frame by
 // half again; the game's speed is counted in frames.
 constexpr UINT kTimerResolutionMs = 1;
@@ -46,7 +44,7 @@ std::int16_t ShiftState() {
 }  // namespace
 
 struct Win32Platform::Impl {
-  Impl() : playfield(kInitialPlayfieldWidth, kInitialPlayfieldHeight) {}
+  Impl() : playfield(kInitialWidth, kInitialHeight) {}
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
   ~Impl() {
@@ -234,7 +232,8 @@ void Win32Platform::Impl::End() {
   std::exit(0);
 }
 
-Win32Platform::Win32Platform(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Win32Platform::Win32Platform(std::unique_ptr<Impl> impl)
+    : RasterPlatform(impl->playfield), impl_(std::move(impl)) {}
 
 Win32Platform::~Win32Platform() = default;
 
@@ -280,37 +279,6 @@ void Win32Platform::Show() {
   impl_->presentWhole = true;
   impl_->Present();
 }
-
-Raster& Win32Platform::Playfield() { return impl_->playfield; }
-
-void Win32Platform::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  impl_->playfield.SetPenColour(red, green, blue);
-}
-
-void Win32Platform::DrawLine(float x1, float y1, float x2, float y2) {
-  impl_->playfield.DrawLine(x1, y1, x2, y2);
-}
-
-void Win32Platform::DrawBox(float x1, float y1, float x2, float y2) {
-  impl_->playfield.DrawBox(x1, y1, x2, y2);
-}
-
-void Win32Platform::DrawCircle(float centreX, float centreY, float radius) {
-  impl_->playfield.DrawCircle(centreX, centreY, radius);
-}
-
-void Win32Platform::DrawArc(float centreX, float centreY, float radius, float startAngle,
-                            float endAngle) {
-  impl_->playfield.DrawArc(centreX, centreY, radius, startAngle, endAngle);
-}
-
-float Win32Platform::PlayfieldWidth() const { return impl_->playfield.Width(); }
-
-float Win32Platform::PlayfieldHeight() const { return impl_->playfield.Height(); }
-
-void Win32Platform::SetPlayfieldWidth(float twips) { impl_->playfield.SetWidth(twips); }
-
-void Win32Platform::SetPlayfieldHeight(float twips) { impl_->playfield.SetHeight(twips); }
 
 float Win32Platform::WindowWidth() const {
   return static_cast<float>(impl_->MeasureOuter().width) * kTwipsPerPixel;

@@ -13,7 +13,7 @@ namespace quillfane {
 // The game's window on Win32 and GDI: one resizable window whose client area shows the
 // playfield's raster; only the raster's changed area is copied to the window, once per event
 // pump. Key messages carry virtual-key codes already, so they go to the game as they come.
-class Win32Platform final : public Platform {
+class Win32Platform final : public RasterPlatform {
  public:
   // Null, with a one-sentence reason in error, when the window cannot be made.
   static std::unique_ptr<Win32Platform> Create(std::string& error);
@@ -25,19 +25,6 @@ class Win32Platform final : public Platform {
   void SetWindowEvents(WindowEvents& events);
   // Shows the window, which was created hidden; the caller delivers the first resize.
   void Show();
-  Raster& Playfield();
-
-  void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override;
-  void DrawLine(float x1, float y1, float x2, float y2) override;
-  void DrawBox(float x1, float y1, float x2, float y2) override;
-  void DrawCircle(float centreX, float centreY, float radius) override;
-  void DrawArc(float centreX, float centreY, float radius, float startAngle,
-               float endAngle) override;
-
-  float PlayfieldWidth() const override;
-  float PlayfieldHeight() const override;
-  void SetPlayfieldWidth(float twips) override;
-  void SetPlayfieldHeight(float twips) override;
 
   float WindowWidth() const override;
   float WindowHeight() const override;
