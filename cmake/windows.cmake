@@ -28,7 +28,7 @@ configure_file(platform/quillfane.rc.in quillfane.rc @ONLY)
 set_source_files_properties(${CMAKE_BINARY_DIR}/quillfane.rc PROPERTIES
   OBJECT_DEPENDS "${quillfane_icon};${CMAKE_BINARY_DIR}/quillfane.manifest")
 
-add_executable(quillfane WIN32 platform/win32_main.cpp ${CMAKE_BINARY_DIR}/quillfane.rc)
+add_executable(quillfane WIN32 platform/main.cpp ${CMAKE_BINARY_DIR}/quillfane.rc)
 set_target_properties(quillfane PROPERTIES OUTPUT_NAME Quillfane)
 target_link_libraries(quillfane PRIVATE quillfane_game quillfane_platform quillfane_warnings)
 

@@ -1,14 +1,19 @@
-#include <cstdio>
 #include <string>
 
 #include "game/form1.h"
+#ifdef _WIN32
+#include "platform/win32_platform.h"
+using Backend = quillfane::Win32Platform;
+#else
 #include "platform/sdl_platform.h"
+using Backend = quillfane::SdlPlatform;
+#endif
 
 int main() {
   std::string error;
-  auto platform = quillfane::SdlPlatform::Create(error);
+  auto platform = Backend::Create(error);
   if (platform == nullptr) {
-    std::fprintf(stderr, "quillfane: cannot open a window: %s\n", error.c_str());
+    Backend::ReportStartFailure(error);
     return 1;
   }
   quillfane::Form1 form(*platform);

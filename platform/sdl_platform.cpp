@@ -397,6 +397,10 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
   return std::unique_ptr<SdlPlatform>(new SdlPlatform(std::move(impl)));
 }
 
+void SdlPlatform::ReportStartFailure(const std::string& error) {
+  std::fprintf(stderr, "quillfane: cannot open a window: %s\n", error.c_str());
+}
+
 void SdlPlatform::SetWindowEvents(WindowEvents& events) { impl_->events = &events; }
 
 // SDL waits for the window manager to map the window, without a limit of its own.

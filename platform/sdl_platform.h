@@ -16,6 +16,8 @@ class SdlPlatform final : public RasterPlatform {
  public:
   // Null, with a one-line reason in error, when SDL or the window cannot start.
   static std::unique_ptr<SdlPlatform> Create(std::string& error);
+  // On one line of standard error.
+  static void ReportStartFailure(const std::string& error);
   ~SdlPlatform() override;
   SdlPlatform(const SdlPlatform&) = delete;
   SdlPlatform& operator=(const SdlPlatform&) = delete;

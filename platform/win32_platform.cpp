@@ -268,6 +268,10 @@ std::unique_ptr<Win32Platform> Win32Platform::Create(std::string& error) {
   return std::unique_ptr<Win32Platform>(new Win32Platform(std::move(impl)));
 }
 
+void Win32Platform::ReportStartFailure(const std::string& error) {
+  ::MessageBoxA(nullptr, error.c_str(), "Quillfane", MB_OK | MB_ICONERROR);
+}
+
 void Win32Platform::SetWindowEvents(WindowEvents& events) { impl_->events = &events; }
 
 void Win32Platform::Show() {

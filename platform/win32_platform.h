@@ -17,6 +17,8 @@ class Win32Platform final : public RasterPlatform {
  public:
   // Null, with a one-sentence reason in error, when the window cannot be made.
   static std::unique_ptr<Win32Platform> Create(std::string& error);
+  // In a message box: the program has no console.
+  static void ReportStartFailure(const std::string& error);
   ~Win32Platform() override;
   Win32Platform(const Win32Platform&) = delete;
   Win32Platform& operator=(const Win32Platform&) = delete;
