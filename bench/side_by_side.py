@@ -3,7 +3,8 @@
 # openbox, each with Left and Up held and Space tapped every 0.2 s.
 # Prints for each the CPU time per frame, its own plus the X server's, and the ratio. The two
 # run at the same time, each under its own Xvfb, so that the machine's other load weighs on
-# both alike.
+# both alike. Both programs and both X servers run on one CPU: where the scheduler spreads
+# them over several, wake-ups that cross CPUs swing a round's figures by a third.
 # Usage: bench/side_by_side.py [BUILD_DIR [SECONDS [ROUNDS]]]   (build/, 10 s, 2 rounds)
 #
 # CPU time: the first field of /proc/PID/task/*/schedstat, nanoseconds on the CPU (what
@@ -20,6 +21,7 @@ import threading
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+CPU = max(os.sched_getaffinity(0))  # the one the programs share
 subprocess.run(["bash", "-c", '. "$0/scripts/ensure-packages.sh" && ensure_packages xvfb openbox xdotool '
                 "x11-utils python3-xlib linux-perf", ROOT], check=True)
 sys.path.insert(0, os.path.join(ROOT, "e2e"))
@@ -44,7 +46,9 @@ def voluntary_switches(pid):
 
 def measure(s, argv, title, seconds):
     """One program for that long with the keys played: a dict of its figures."""
-    proc = s.spawn(argv)
+    proc = s.spawn(["taskset", "-c", str(CPU)] + argv)
+    for task in os.listdir("/proc/%d/task" % s.xvfb.pid):
+        os.sched_setaffinity(int(task), {CPU})
     window = s.find(title)
     if not window:
         sys.exit("%s: no window titled %r" % (argv[0], title))

@@ -18,6 +18,9 @@ if(QUILLFANE_HARDEN)
     message(FATAL_ERROR "The linker cannot make position-independent executables:\n${pie_output}")
   endif()
   set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+  # That makes the static libraries -fPIC, where g++ would otherwise keep every function
+  # out of line in case a shared library replaced it; they all end up in one executable.
+  add_compile_options(-fno-semantic-interposition)
   add_compile_options(-fstack-protector-strong)
   # The fortified libc calls need optimisation, and they bypass the sanitizers' own
   # checks of the same calls. Some toolchains predefine the macro: undefine it first.

@@ -57,20 +57,13 @@ long long Area(const PixelRect& rect) { return static_cast<long long>(rect.w) * 
 
 }  // namespace
 
-// The pixels one figure lit, for its dirty rectangle.
-struct Raster::Extent {
-  int left = INT_MAX;
-  int top = INT_MAX;
-  int right = INT_MIN;
-  int bottom = INT_MIN;
-  PixelRect Rect() const { return {left, top, right - left + 1, bottom - top + 1}; }
-};
-
 Raster::Raster(float widthTwips, float heightTwips) : width_(widthTwips), height_(heightTwips) {
   Fit();
 }
 
 void Raster::Fit() {
+  if (!resizePending_) return;
+  resizePending_ = false;
   const int width = ToBufferSide(width_);
   const int height = ToBufferSide(height_);
   if (width == pixelWidth_ && height == pixelHeight_) return;
@@ -90,13 +83,36 @@ void Raster::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blu
   pen_ = static_cast<std::uint32_t>(red) << 16 | static_cast<std::uint32_t>(green) << 8 | blue;
 }
 
-void Raster::Plot(int x, int y, Extent& extent) {
-  if (x < 0 || y < 0 || x >= pixelWidth_ || y >= pixelHeight_) return;
-  pixels_[static_cast<std::size_t>(y) * pixelWidth_ + x] = pen_;
-  extent.left = std::min(extent.left, x);
-  extent.top = std::min(extent.top, y);
-  extent.right = std::max(extent.right, x);
-  extent.bottom = std::max(extent.bottom, y);
+// The buffer and pen held in locals while a figure is drawn: a pixel store could otherwise
+// alias the members, and they would be read again for every pixel. Pixels of a figure that
+// lies wholly inside need no check of their own.
+struct Raster::Canvas {
+  std::uint32_t* pixels;
+  int width;
+  int height;
+  std::uint32_t pen;
+  bool inside;
+  void Plot(int x, int y) const {
+    if (inside || (x >= 0 && y >= 0 && x < width && y < height)) {
+      pixels[static_cast<std::size_t>(y) * width + x] = pen;
+    }
+  }
+};
+
+// A figure marks as changed the part of its bounding box inside the buffer: all it can have
+// lit, at the cost of a few pixels more than it did.
+void Raster::MarkDirty(int left, int top, int right, int bottom) {
+  left = std::max(left, 0);
+  top = std::max(top, 0);
+  right = std::min(right, pixelWidth_ - 1);
+  bottom = std::min(bottom, pixelHeight_ - 1);
+  if (left <= right && top <= bottom) AddDirty({left, top, right - left + 1, bottom - top + 1});
+}
+
+Raster::Canvas Raster::BeginFigure(int left, int top, int right, int bottom) {
+  MarkDirty(left, top, right, bottom);
+  const bool inside = left >= 0 && top >= 0 && right < pixelWidth_ && bottom < pixelHeight_;
+  return {pixels_.data(), pixelWidth_, pixelHeight_, pen_, inside};
 }
 
 void Raster::DrawLine(float x1, float y1, float x2, float y2) {
@@ -114,10 +130,10 @@ void Raster::DrawLine(float x1, float y1, float x2, float y2) {
   const int stepX = x < toX ? 1 : -1;
   const int stepY = y < toY ? 1 : -1;
   int error = dx + dy;
-  Extent extent;
-  for (;;) {
-    Plot(x, y, extent);
-    if (x == toX && y == toY) break;
+  const Canvas canvas =
+      BeginFigure(std::min(x, toX), std::min(y, toY), std::max(x, toX), std::max(y, toY));
+  for (int left = std::max(dx, -dy); left >= 0; --left) {
+    canvas.Plot(x, y);
     const int twice = 2 * error;
     if (twice >= dy) {
       error += dy;
@@ -128,7 +144,6 @@ void Raster::DrawLine(float x1, float y1, float x2, float y2) {
       y += stepY;
     }
   }
-  if (extent.left <= extent.right) AddDirty(extent.Rect());
 }
 
 void Raster::DrawBox(float x1, float y1, float x2, float y2) {
@@ -142,7 +157,7 @@ void Raster::DrawBox(float x1, float y1, float x2, float y2) {
     const auto row = pixels_.begin() + static_cast<std::ptrdiff_t>(y) * pixelWidth_;
     std::fill(row + left, row + right + 1, pen_);
   }
-  AddDirty({left, top, right - left + 1, bottom - top + 1});
+  MarkDirty(left, top, right, bottom);
 }
 
 void Raster::DrawCircle(float centreX, float centreY, float radius) {
@@ -162,13 +177,14 @@ void Raster::PlotArc(float centreX, float centreY, float radius, bool whole, dou
   const int cy = ToPixel(centreY);
   const int r = ToPixelRadius(radius);
   if (cx + r < 0 || cy + r < 0 || cx - r >= pixelWidth_ || cy - r >= pixelHeight_) return;
-  Extent extent;
+  const Canvas canvas = BeginFigure(cx - r, cy - r, cx + r, cy + r);
   // Angle is that of the offset on screen, where y grows downward while arc angles grow
-  // upward; it is worked out once for the eight offsets of each step, by symmetry.
+  // upward; it is worked out once for the eight offsets of each step, by symmetry, and lies
+  // in (-pi, pi], so one full turn added to a negative one normalises it.
   const auto plot = [&](int dx, int dy, double angle) {
-    angle = NormaliseAngle(angle);
+    if (angle < 0) angle += kFullTurn;
     if (whole || (start <= end ? angle >= start && angle <= end : angle >= start || angle <= end))
-      Plot(cx + dx, cy + dy, extent);
+      canvas.Plot(cx + dx, cy + dy);
   };
   constexpr double kQuarter = std::numbers::pi / 2;
   int x = r;
@@ -192,7 +208,6 @@ void Raster::PlotArc(float centreX, float centreY, float radius, bool whole, dou
       error += 2 * (y - x) + 1;
     }
   }
-  if (extent.left <= extent.right) AddDirty(extent.Rect());
 }
 
 void Raster::Clear() {
@@ -235,6 +250,11 @@ void Raster::MarkAllDirty() {
 // Touching rectangles merge; when all slots are taken the new one joins the stored one
 // whose union grows least, so the list never needs more room.
 void Raster::AddDirty(PixelRect rect) {
+  // Most figures lie on or beside the one drawn just before (the parts of the ship).
+  if (dirtyCount_ > 0 && Touch(rect, dirty_[dirtyCount_ - 1])) {
+    dirty_[dirtyCount_ - 1] = Union(rect, dirty_[dirtyCount_ - 1]);
+    return;
+  }
   for (int i = 0; i < dirtyCount_;) {
     if (Touch(rect, dirty_[i])) {
       rect = Union(rect, dirty_[i]);

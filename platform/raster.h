@@ -16,6 +16,7 @@ struct PixelRect {
   int y = 0;
   int w = 0;
   int h = 0;
+  bool operator==(const PixelRect&) const = default;
 };
 
 // The playfield as a persistent buffer of 32-bit pixels (0x00RRGGBB), one pixel per 15
@@ -49,8 +50,8 @@ class Raster {
   // still fits is kept and the rest starts black.
   float Width() const { return width_; }
   float Height() const { return height_; }
-  void SetWidth(float twips) { width_ = twips; }
-  void SetHeight(float twips) { height_ = twips; }
+  void SetWidth(float twips) { width_ = twips, resizePending_ = true; }
+  void SetHeight(float twips) { height_ = twips, resizePending_ = true; }
 
   int PixelWidth();
   int PixelHeight();
@@ -65,15 +66,17 @@ class Raster {
   void MarkAllDirty();
 
  private:
-  struct Extent;
+  struct Canvas;
 
   void Fit();
-  void Plot(int x, int y, Extent& extent);
+  void MarkDirty(int left, int top, int right, int bottom);
+  Canvas BeginFigure(int left, int top, int right, int bottom);
   void PlotArc(float centreX, float centreY, float radius, bool whole, double start, double end);
   void AddDirty(PixelRect rect);
 
   float width_;
   float height_;
+  bool resizePending_ = true;
   int pixelWidth_ = 0;
   int pixelHeight_ = 0;
   std::vector<std::uint32_t> pixels_;

@@ -161,6 +161,23 @@ int LostDisplay(Display* display) {
   _exit(1);
 }
 
+// Where the window's surface has the raster's own pixel layout, as it does on a 24-bit X
+// display, rows are copied as they are: SDL's blit set-up would cost more than the copy.
+void CopyChanged(SDL_Surface* source, SDL_Surface* target, const SDL_Rect& area) {
+  if (target->format->format != source->format->format || SDL_MUSTLOCK(target)) {
+    SDL_Rect to = area;
+    SDL_BlitSurface(source, &area, target, &to);
+    return;
+  }
+  const auto rowBytes = static_cast<std::size_t>(area.w) * 4;
+  const auto* from =
+      static_cast<const Uint8*>(source->pixels) + area.y * source->pitch + area.x * 4;
+  auto* to = static_cast<Uint8*>(target->pixels) + area.y * target->pitch + area.x * 4;
+  for (int row = 0; row < area.h; ++row) {
+    std::memcpy(to + row * target->pitch, from + row * source->pitch, rowBytes);
+  }
+}
+
 struct OuterSize {
   int width = 0;
   int height = 0;
@@ -336,8 +353,7 @@ void SdlPlatform::Impl::PresentChanges(SDL_Surface* source, SDL_Surface* target)
     const SDL_Rect changed{dirty.x, dirty.y, dirty.w, dirty.h};
     SDL_Rect visible;
     if (SDL_IntersectRect(&changed, &bounds, &visible) == SDL_FALSE) continue;
-    SDL_Rect to = visible;
-    SDL_BlitSurface(source, &visible, target, &to);
+    CopyChanged(source, target, visible);
     shown[count++] = visible;
   }
   if (count > 0 && SDL_UpdateWindowSurfaceRects(window, shown.data(), count) != 0) {
