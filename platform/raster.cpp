@@ -132,7 +132,7 @@ void Raster::DrawLine(float x1, float y1, float x2, float y2) {
   int error = dx + dy;
   const Canvas canvas =
       BeginFigure(std::min(x, toX), std::min(y, toY), std::max(x, toX), std::max(y, toY));
-  for (int left = std::max(dx, -dy); left >= 0; --left) {
+  for (int remaining = std::max(dx, -dy); remaining >= 0; --remaining) {
     canvas.Plot(x, y);
     const int twice = 2 * error;
     if (twice >= dy) {
@@ -250,7 +250,8 @@ void Raster::MarkAllDirty() {
 // Touching rectangles merge; when all slots are taken the new one joins the stored one
 // whose union grows least, so the list never needs more room.
 void Raster::AddDirty(PixelRect rect) {
-  // Most figures lie on or beside the one drawn just before (the parts of the ship).
+  // Most figures lie on or beside the one drawn just before (the parts of the ship): that one
+  // grows. It may come to overlap another, whose pixels are then copied twice, harmlessly.
   if (dirtyCount_ > 0 && Touch(rect, dirty_[dirtyCount_ - 1])) {
     dirty_[dirtyCount_ - 1] = Union(rect, dirty_[dirtyCount_ - 1]);
     return;

@@ -16,7 +16,6 @@ struct PixelRect {
   int y = 0;
   int w = 0;
   int h = 0;
-  bool operator==(const PixelRect&) const = default;
 };
 
 // The playfield as a persistent buffer of 32-bit pixels (0x00RRGGBB), one pixel per 15

@@ -58,5 +58,5 @@ echo "  wine prefix ready after $((SECONDS - began)) s"
 wine build-windows/quillfane_tests.exe --gtest_brief=1
 # Wine's desktop process, started above with no display, must be gone before the game starts.
 wineserver -w
-/usr/bin/python3 e2e/run.py wine "wine $PWD/$exe" build-windows/e2e-failures
+/usr/bin/python3 e2e/run.py flight "wine $PWD/$exe"
 echo "== windows: all passed in $((SECONDS - began)) s"
