@@ -36,7 +36,8 @@ Pixels Drawn(Draw draw) {
 }
 
 TEST(Raster, LinesInEveryOctantAndFlooredEnds) {
-  for (const auto& [dx, dy] : {std::pair{5, 2}, {2, 5}, {-2, 5}, {-5, 2}, {-5, -2}, {2, -5}}) {
+  for (const auto& d : {std::pair{5, 2}, {2, 5}, {-2, 5}, {-5, 2}, {-5, -2}, {2, -5}}) {
+    const int dx = d.first, dy = d.second;  // clang 14 cannot capture structured bindings
     Pixels expected;  // these slopes never fall half-way between two pixels
     const int steps = std::max(std::abs(dx), std::abs(dy));
     for (int i = 0; i <= steps; ++i)
