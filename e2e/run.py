@@ -4,6 +4,7 @@
 import ctypes, math, os, shlex, subprocess, sys, tempfile, time  # noqa: E401
 from Xlib import X, display
 
+
 def expect(ok, expected, saw):
     if not ok:
         raise AssertionError("expected %s; saw %s" % (expected, saw))
