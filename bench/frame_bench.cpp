@@ -1,6 +1,9 @@
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+
 #include "game/frame.h"
+#include "platform/raster.h"
 #include "tests/recording_platform.h"
 
 namespace quillfane {
@@ -29,6 +32,42 @@ void BM_FrameWithFullPool(benchmark::State& bench) {
   benchmark::DoNotOptimize(platform.log.data());
 }
 BENCHMARK(BM_FrameWithFullPool);
+
+// The raster with no window: the pump only forgets what changed, as a present would.
+class RasterOnly final : public RasterPlatform {
+ public:
+  RasterOnly() : RasterPlatform(raster_) {}
+  float WindowWidth() const override { return 7110; }
+  float WindowHeight() const override { return 6015; }
+  WindowHandle Handle() const override { return 1; }
+  WindowHandle GetActiveWindow() const override { return 1; }
+  void RefreshPlayfield() override { raster_.Clear(); }
+  void FocusPlayfield() override {}
+  void PumpEvents() override { raster_.ClearDirty(); }
+  void Sleep(int) override {}
+  [[noreturn]] void EndProgram() override { std::abort(); }
+
+ private:
+  Raster raster_{kInitialWidth, kInitialHeight};
+};
+
+// A whole frame of play drawn on the raster, as the player sees it in the side-by-side run:
+// turning and thrusting, with a volley every 20 frames. The figure the window adds is the
+// present, which present_bench measures.
+void BM_FrameOnRaster(benchmark::State& bench) {
+  RasterOnly platform;
+  GameState state;
+  Form_Load(state);
+  FitPlayfieldToWindow(state, platform);
+  state.KeyLeft = state.KeyThrust = true;
+  int frame = 0;
+  for (auto _ : bench) {
+    state.KeyFire = ++frame % 20 < 5;
+    state.FireReady = state.FireReady || frame % 20 == 10;
+    RunFrame(state, platform);
+  }
+}
+BENCHMARK(BM_FrameOnRaster);
 
 }  // namespace
 }  // namespace quillfane
