@@ -36,9 +36,10 @@ Pixels Drawn(Draw draw) {
 }
 
 TEST(Raster, LinesInEveryOctantAndFlooredEnds) {
+  // These slopes never fall half-way between two pixels.
   for (const auto& d : {std::pair{5, 2}, {2, 5}, {-2, 5}, {-5, 2}, {-5, -2}, {2, -5}}) {
-    const int dx = d.first, dy = d.second;  // clang 14 cannot capture structured bindings
-    Pixels expected;  // these slopes never fall half-way between two pixels
+    const int dx = d.first, dy = d.second;  // not bound: clang 14 cannot capture bindings
+    Pixels expected;
     const int steps = std::max(std::abs(dx), std::abs(dy));
     for (int i = 0; i <= steps; ++i)
       expected.insert(
