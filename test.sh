@@ -3,11 +3,14 @@
 # AddressSanitizer and UBSan (unit tests and one real-window game), then with g++ as the
 # hardened release (every test, the binary checked for its hardening, the Debian package
 # made and checked); then cross-builds Quillfane.exe and tests it under Wine.
+# Its folders (build-sanitize/, build-test/, build-windows/) are configured afresh each time,
+# so no setting is left over from an earlier configure; ctest in either Linux folder
+# rebuilds it before testing.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/ensure-packages.sh
 ensure_packages cmake make g++ clang libclang-rt-14-dev llvm binutils libsdl2-dev libgtest-dev \
-  libgmock-dev libbenchmark-dev libx11-dev xvfb xdotool openbox python3 python3-xlib x11-utils \
+  libgmock-dev libbenchmark-dev libx11-dev xvfb xauth xdotool openbox python3 python3-xlib x11-utils \
   librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream
 
 jobs=$(nproc)
@@ -21,18 +24,21 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
 
 echo "== clang++ with AddressSanitizer and UBSan: unit tests and one real-window game"
-cmake -S . -B build-sanitize -DCMAKE_CXX_COMPILER=clang++ "${common[@]}" -DQUILLFANE_SANITIZE=ON \
+cmake --fresh -S . -B build-sanitize -DCMAKE_CXX_COMPILER=clang++ "${common[@]}" -DQUILLFANE_SANITIZE=ON \
   -DQUILLFANE_BENCH=OFF -DQUILLFANE_E2E_TESTS=flight >/dev/null
 cmake --build build-sanitize -j"$jobs"
 ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
 
 echo "== g++, hardened: build, hardening check, unit tests and real-window tests"
-cmake -S . -B build -DCMAKE_CXX_COMPILER=g++ "${common[@]}" -DQUILLFANE_HARDEN=ON \
-  -DQUILLFANE_SANITIZE=OFF -UQUILLFANE_E2E_TESTS -DQUILLFANE_BENCH=ON >/dev/null
-cmake --build build -j"$jobs"
-CXX=g++ scripts/check-hardening.sh build/quillfane
-ctest --test-dir build -j"$jobs" --output-on-failure
-bash scripts/check-package.sh build
+cmake --fresh -S . -B build-test -DCMAKE_CXX_COMPILER=g++ "${common[@]}" -DQUILLFANE_HARDEN=ON \
+  -DQUILLFANE_BENCH=ON >/dev/null
+for folder in build-sanitize build-test; do
+  grep -qx QUILLFANE_WERROR:BOOL=ON $folder/CMakeCache.txt || { echo "test.sh: $folder lost -DQUILLFANE_WERROR=ON" >&2; exit 1; }
+done
+cmake --build build-test -j"$jobs"
+CXX=g++ scripts/check-hardening.sh build-test/quillfane
+ctest --test-dir build-test -j"$jobs" --output-on-failure
+bash scripts/check-package.sh build-test
 
 echo "== Windows: Quillfane.exe cross-built, read back, tested under Wine"
 scripts/check-windows.sh

@@ -5,7 +5,7 @@
 # run at the same time, each under its own Xvfb, so that the machine's other load weighs on
 # both alike. Both programs and both X servers run on one CPU: where the scheduler spreads
 # them over several, wake-ups that cross CPUs swing a round's figures by a third.
-# Usage: bench/side_by_side.py [BUILD_DIR [SECONDS [ROUNDS]]]   (build/, 10 s, 2 rounds)
+# Usage: bench/side_by_side.py [BUILD_DIR [SECONDS [ROUNDS]]]   (build-test/, 10 s, 2 rounds)
 #
 # CPU time: the first field of /proc/PID/task/*/schedstat, nanoseconds on the CPU (what
 # /proc/PID/stat gives as utime+stime, in 10 ms ticks that would swamp a 0.1 ms frame).
@@ -87,7 +87,7 @@ def measure(s, argv, title, seconds):
 
 
 def main():
-    build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
+    build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build-test")
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10
     rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 2
     programs = [("reference", [os.path.join(build, "reference_loop")], "Reference loop"),

@@ -2,13 +2,6 @@
 # the exe needs no DLL beyond Windows' own, and the zip it is handed out in.
 enable_language(RC)
 
-# The version as players read it: 1.0.0.0 is "1.00".
-set(quillfane_minor ${PROJECT_VERSION_MINOR})
-if(quillfane_minor LESS 10)
-  set(quillfane_minor 0${quillfane_minor})
-endif()
-set(QUILLFANE_VERSION_TEXT ${PROJECT_VERSION_MAJOR}.${quillfane_minor})
-
 if(MINGW)
   add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()

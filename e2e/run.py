@@ -194,11 +194,16 @@ while True: d.next_event()"""
 
 
 def main():
+    scenarios = {f.__name__: f for f in (flight, window, unshown, failures)}
+    if len(sys.argv) != 3 or sys.argv[1] not in scenarios:
+        print("usage: run.py SCENARIO GAME\n  SCENARIO: one of %s\n  GAME: the game's command line as one argument, "
+              "such as build-test/quillfane or \"wine /path/Quillfane.exe\"" % ", ".join(scenarios), file=sys.stderr)
+        sys.exit(2)
     (name, argv), began = sys.argv[1:], time.monotonic()
     wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None}.get(name, ("openbox", "--sm-disable"))
     s = XSession(wm)
     try:
-        {f.__name__: f for f in (flight, window, unshown, failures)}[name](s, shlex.split(argv))
+        scenarios[name](s, shlex.split(argv))
     except BaseException:  # the traceback says what was expected and what was seen
         print(s.close())
         raise

@@ -5,11 +5,15 @@
 #include "platform/win32_platform.h"
 using Backend = quillfane::Win32Platform;
 #else
+#include "platform/command_line.h"
 #include "platform/sdl_platform.h"
 using Backend = quillfane::SdlPlatform;
 #endif
 
-int main() {
+int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifndef _WIN32
+  if (const auto status = quillfane::HandleCommandLine(argc, argv)) return *status;
+#endif
   std::string error;
   auto platform = Backend::Create(error);
   if (platform == nullptr) {

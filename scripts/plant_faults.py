@@ -69,6 +69,11 @@ FAULTS = {
     "too large presented": ("platform/sdl_platform.cpp", "  if (TooLargeToShow()) return;\n", ""),
     "Wayland left to SDL": ("platform/sdl_platform.cpp", "if (IsUnset(\"DISPLAY\") && !WaylandCompositorAnswers(error)) return nullptr;", ""),
     "key-ups on focus loss dropped": ("platform/sdl_platform.cpp", "  if (code == 0 || events == nullptr) return;", "  if (code == 0 || events == nullptr || SDL_GetKeyboardFocus() == nullptr) return;"),
+    "wrong argument starts the game": ("platform/command_line.cpp", "  return 2;\n", "  return std::nullopt;\n"),
+    "version not the project's": ("platform/command_line.cpp", "kVersionText);", "\"1.0\");"),
+    "man page without exit statuses": ("packaging/quillfane.6.in", "@QUILLFANE_MAN_EXIT_STATUS@", ""),
+    "README's keys drift": ("README.md", "| Left arrow     | turn counter-clockwise", "| Left arrow     | turn anticlockwise"),
+    "a status reworded once": ("docs/usage.txt", "2 | a wrong command line", "2 | a bad command line"),
 }
 
 
