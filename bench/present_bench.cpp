@@ -12,11 +12,14 @@
 namespace quillfane {
 namespace {
 
+bool windowFailed = false;  // ends the program with status 1, so a script sees it
+
 std::unique_ptr<SdlPlatform> OpenWindow(benchmark::State& bench, int width, int height) {
   std::string error;
   auto platform = SdlPlatform::Create(error);
   if (platform == nullptr) {
     bench.SkipWithError(error.c_str());
+    windowFailed = true;
     return nullptr;
   }
   platform->Show();
@@ -88,5 +91,5 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
-  return 0;
+  return quillfane::windowFailed ? 1 : 0;
 }

@@ -26,6 +26,9 @@ set_target_properties(quillfane PROPERTIES OUTPUT_NAME Quillfane)
 target_link_libraries(quillfane PRIVATE quillfane_game quillfane_platform quillfane_warnings)
 
 set(quillfane_zip Quillfane-${QUILLFANE_VERSION_TEXT}-win64.zip)
+# configure_file gives the template's lines Windows' line ends, not those within the keys.
+string(REGEX REPLACE "\n$" "" quillfane_keys "${QUILLFANE_HELP_KEYS}")
+string(REPLACE "\n" "\r\n" QUILLFANE_HELP_KEYS_CRLF "${quillfane_keys}")
 configure_file(platform/README-windows.txt.in README-windows.txt @ONLY NEWLINE_STYLE CRLF)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${quillfane_zip}
   COMMAND ${CMAKE_COMMAND} -E tar cf ${quillfane_zip} --format=zip
