@@ -11,7 +11,8 @@ began=$SECONDS
 exe=build-windows/Quillfane.exe
 
 echo "== windows: cross-build"
-cmake --preset windows --fresh -DQUILLFANE_WERROR=ON >/dev/null
+rm -f build-windows/CMakeCache.txt  # nothing left over from another configure
+cmake --preset windows -DQUILLFANE_WERROR=ON >/dev/null
 grep -qx QUILLFANE_WERROR:BOOL=ON build-windows/CMakeCache.txt
 cmake --build --preset windows
 
