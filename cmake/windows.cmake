@@ -10,7 +10,10 @@ add_library(quillfane_platform STATIC platform/win32_platform.cpp)
 target_link_libraries(quillfane_platform
   PUBLIC quillfane_raster PRIVATE user32 gdi32 winmm quillfane_warnings)
 
-find_program(QUILLFANE_PYTHON3 python3 REQUIRED)
+find_program(QUILLFANE_PYTHON3 python3)
+if(NOT QUILLFANE_PYTHON3)
+  message(FATAL_ERROR "No python3, which draws the exe's icon: install Debian's python3")
+endif()
 set(quillfane_icon ${CMAKE_BINARY_DIR}/quillfane.ico)
 add_custom_command(OUTPUT ${quillfane_icon}
   COMMAND ${QUILLFANE_PYTHON3} ${CMAKE_SOURCE_DIR}/scripts/make_ico.py ${quillfane_icon}
