@@ -3,10 +3,8 @@
 # AddressSanitizer and UBSan (unit tests and one real-window game), then with g++ as the
 # hardened release (every test, the binary checked for its hardening, the Debian package
 # made and checked); then cross-builds Quillfane.exe and tests it under Wine.
-# Its folders (build-sanitize/, build-test/, build-windows/) are its own, each configured from
-# an empty cache every time, so no setting is left over from another configure (as when a
-# changed compiler made CMake drop the other -D values); ctest in either Linux folder
-# rebuilds it before testing.
+# Its folders (build-sanitize/, build-test/, build-windows/) are its own; ctest in either Linux
+# folder rebuilds it before testing.
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/ensure-packages.sh
@@ -24,19 +22,22 @@ export ASAN_OPTIONS=halt_on_error=1:print_stacktrace=1:fast_unwind_on_malloc=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
 
+# FOLDER ARGS...: configured from an empty cache, so no setting is left over from another
+# configure (a changed compiler once made CMake drop the other -D values), and checked.
+configure() {
+  rm -f "$1/CMakeCache.txt"
+  cmake -S . -B "$@" >/dev/null
+  grep -qx QUILLFANE_WERROR:BOOL=ON "$1/CMakeCache.txt" || { echo "test.sh: $1 lost QUILLFANE_WERROR" >&2; exit 1; }
+}
+
 echo "== clang++ with AddressSanitizer and UBSan: unit tests and one real-window game"
-rm -f build-sanitize/CMakeCache.txt build-test/CMakeCache.txt
-cmake -S . -B build-sanitize -DCMAKE_CXX_COMPILER=clang++ "${common[@]}" -DQUILLFANE_SANITIZE=ON \
-  -DQUILLFANE_BENCH=OFF -DQUILLFANE_E2E_TESTS=flight >/dev/null
+configure build-sanitize -DCMAKE_CXX_COMPILER=clang++ "${common[@]}" -DQUILLFANE_SANITIZE=ON \
+  -DQUILLFANE_BENCH=OFF -DQUILLFANE_E2E_TESTS=flight
 cmake --build build-sanitize -j"$jobs"
 ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
 
 echo "== g++, hardened: build, hardening check, unit tests and real-window tests"
-cmake -S . -B build-test -DCMAKE_CXX_COMPILER=g++ "${common[@]}" -DQUILLFANE_HARDEN=ON \
-  -DQUILLFANE_BENCH=ON >/dev/null
-for folder in build-sanitize build-test; do
-  grep -qx QUILLFANE_WERROR:BOOL=ON $folder/CMakeCache.txt || { echo "test.sh: $folder lost -DQUILLFANE_WERROR=ON" >&2; exit 1; }
-done
+configure build-test -DCMAKE_CXX_COMPILER=g++ "${common[@]}" -DQUILLFANE_HARDEN=ON -DQUILLFANE_BENCH=ON
 cmake --build build-test -j"$jobs"
 CXX=g++ scripts/check-hardening.sh build-test/quillfane
 ctest --test-dir build-test -j"$jobs" --output-on-failure
