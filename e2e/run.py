@@ -1,7 +1,7 @@
 # The real game in its own X session (Xvfb, a window manager, keys through XTEST, the
 # window's pixels read back), checked against what a player sees.
 # Usage: run.py SCENARIO GAME, where GAME is a command line ("wine64 Q.exe" too).
-import ctypes, math, os, shlex, subprocess, sys, tempfile, time  # noqa: E401
+import ctypes, math, os, shlex, socket, subprocess, sys, tempfile, time  # noqa: E401
 from Xlib import X, display
 
 
@@ -45,8 +45,8 @@ class XSession:
             workarea = self.d.intern_atom("_NET_WORKAREA")
             expect(poll(lambda: self.root.get_full_property(workarea, 0), 10), "a window manager", "none")
 
-    def spawn(self, argv, stdout=None):  # prctl: it ends with this script, should a test runner kill that
-        self.procs.append(subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=stdout or self.log,
+    def spawn(self, argv, stdout=None, **env):  # prctl: it ends with this script, should a test runner kill that
+        self.procs.append(subprocess.Popen(argv, env=dict(self.env, **env), stdin=subprocess.DEVNULL, stdout=stdout or self.log,
                                            stderr=self.log, preexec_fn=lambda: ctypes.CDLL(None).prctl(1, 15)))
         return self.procs[-1]
 
@@ -166,7 +166,7 @@ def unshown(s, argv):  # a window manager that never maps a window: the game sti
     game = s.spawn(argv)
     time.sleep(1)
     game.terminate()
-    expect(poll(lambda: game.poll() == 0, 1), "SIGTERM to end a game not yet shown within 1 s", game.poll())
+    expect(poll(lambda: game.poll() == 1, 1), "SIGTERM to end a game not yet shown within 1 s, status 1", game.poll())
     began, game = time.monotonic(), s.spawn(argv)
     poll(lambda: game.poll() is not None, 8)
     said = open(s.log.name).read().count("window manager did not show")
@@ -186,6 +186,27 @@ def failures(s, argv):  # with no window manager: a window too large to show, th
            "one line on the size, one naming the lost display, status 1", "status %s: %s" % (game.proc.poll(), lines))
 
 
+def hostile(s, argv):  # no window manager: displays that never answer, standard streams closed, the window destroyed
+    n, began, listening = 700 + os.getpid() % 9000, time.monotonic(), []
+    for variable, name, path in (("DISPLAY", ":%d" % n, "/tmp/.X11-unix/X%d" % n), ("WAYLAND_DISPLAY", s.tmp.name + "/w", "")):
+        listening.append((socket.socket(socket.AF_UNIX), path or name, variable + "=" + name))
+        listening[-1][0].bind(listening[-1][1]), listening[-1][0].listen()
+        listening[-1] += (s.spawn(argv, **{"DISPLAY": "", "WAYLAND_DISPLAY": "", variable: name}),)
+    for _, path, display, proc in listening:
+        poll(lambda: proc.poll() is not None, 8), os.unlink(path)
+        said = open(s.log.name).read().count("did not start within 5 seconds on the display %s;" % display)
+        expect(proc.poll() == 1 and said == 1 and time.monotonic() - began < 7, "%s silent: status 1, one line within 7 s"
+               % display, "status %s, %d lines after %.1f s" % (proc.poll(), said, time.monotonic() - began))
+    game = Game(s, ["sh", "-c", 'exec "$@" >&- 2>&-', "sh", *argv])  # SDL's connections would take 1 and 2
+    s.xdo("windowsize {0} 9000 9000 sleep 0.3 windowsize {0} 474 401 windowfocus --sync {0} key Escape".format(game.window.id))
+    game.ends("Esc, after a message with the standard streams closed,")
+    game = Game(s, argv)
+    game.window.destroy(), s.d.sync(), poll(lambda: game.proc.poll() is not None)
+    said = [line for line in open(s.log.name).read().splitlines() if "destroyed" in line or "Error" in line]
+    expect(game.proc.poll() == 1 and said == ["quillfane: the window was destroyed by another program; the game has ended"],
+           "the window destroyed: one line of ours, status 1", "status %s: %s" % (game.proc.poll(), said))
+
+
 NO_MAP_WM = """from Xlib import X, Xatom, display
 d = display.Display()
 d.screen().root.change_attributes(event_mask=X.SubstructureRedirectMask)
@@ -195,10 +216,10 @@ while True: d.next_event()"""
 
 def main():
     (name, argv), began = sys.argv[1:], time.monotonic()
-    wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None}.get(name, ("openbox", "--sm-disable"))
+    wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None, "hostile": None}.get(name, ("openbox", "--sm-disable"))
     s = XSession(wm)
     try:
-        {f.__name__: f for f in (flight, window, unshown, failures)}[name](s, shlex.split(argv))
+        {f.__name__: f for f in (flight, window, unshown, failures, hostile)}[name](s, shlex.split(argv))
     except BaseException:  # the traceback says what was expected and what was seen
         print(s.close())
         raise

@@ -1,17 +1,15 @@
 #include "platform/sdl_platform.h"
 
 #include <SDL.h>
-#include <X11/Xlib.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include <SDL_syswm.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/sdl_startup.h"
 
 namespace quillfane {
 
@@ -20,146 +18,6 @@ namespace {
 constexpr const char* kTitle = "Quillfane";
 constexpr int kClientWidthTwips = 7110;
 constexpr int kClientHeightTwips = 6015;
-
-struct KeyPair {
-  int sdl;
-  std::int16_t virtualKey;
-};
-
-// Ranges whose SDL keycodes run in the same order as their virtual-key codes.
-struct KeyRange {
-  int firstSdl;
-  int lastSdl;
-  std::int16_t firstVirtual;
-};
-
-constexpr KeyRange kRanges[] = {
-    {SDLK_a, SDLK_z, 65},
-    {SDLK_0, SDLK_9, 48},
-    {SDLK_F1, SDLK_F12, 112},
-};
-
-// Punctuation maps to its own codes: some character codes equal arrow codes (' is 39).
-constexpr KeyPair kKeys[] = {
-    {SDLK_BACKSPACE, 8},      {SDLK_TAB, 9},
-    {SDLK_RETURN, 13},        {SDLK_KP_ENTER, 13},
-    {SDLK_LSHIFT, 16},        {SDLK_RSHIFT, 16},
-    {SDLK_LCTRL, 17},         {SDLK_RCTRL, 17},
-    {SDLK_LALT, 18},          {SDLK_RALT, 18},
-    {SDLK_PAUSE, 19},         {SDLK_CAPSLOCK, 20},
-    {SDLK_ESCAPE, 27},        {SDLK_SPACE, 32},
-    {SDLK_PAGEUP, 33},        {SDLK_PAGEDOWN, 34},
-    {SDLK_END, 35},           {SDLK_HOME, 36},
-    {SDLK_LEFT, 37},          {SDLK_UP, 38},
-    {SDLK_RIGHT, 39},         {SDLK_DOWN, 40},
-    {SDLK_PRINTSCREEN, 44},   {SDLK_INSERT, 45},
-    {SDLK_DELETE, 46},        {SDLK_KP_MULTIPLY, 106},
-    {SDLK_KP_PLUS, 107},      {SDLK_KP_MINUS, 109},
-    {SDLK_KP_DIVIDE, 111},    {SDLK_NUMLOCKCLEAR, 144},
-    {SDLK_SCROLLLOCK, 145},   {SDLK_SEMICOLON, 186},
-    {SDLK_EQUALS, 187},       {SDLK_COMMA, 188},
-    {SDLK_MINUS, 189},        {SDLK_PERIOD, 190},
-    {SDLK_SLASH, 191},        {SDLK_BACKQUOTE, 192},
-    {SDLK_LEFTBRACKET, 219},  {SDLK_BACKSLASH, 220},
-    {SDLK_RIGHTBRACKET, 221}, {SDLK_QUOTE, 222},
-};
-
-// The keypad with NumLock on: the digits 96 to 105 and the decimal point.
-constexpr KeyPair kKeypadDigits[] = {
-    {SDLK_KP_0, 96},  {SDLK_KP_1, 97},  {SDLK_KP_2, 98},       {SDLK_KP_3, 99},
-    {SDLK_KP_4, 100}, {SDLK_KP_5, 101}, {SDLK_KP_6, 102},      {SDLK_KP_7, 103},
-    {SDLK_KP_8, 104}, {SDLK_KP_9, 105}, {SDLK_KP_PERIOD, 110},
-};
-
-// With NumLock off: Insert, End, the arrows, Page Down, Clear, Home, Page Up and Delete.
-constexpr KeyPair kKeypadKeys[] = {
-    {SDLK_KP_0, 45}, {SDLK_KP_1, 35}, {SDLK_KP_2, 40},      {SDLK_KP_3, 34},
-    {SDLK_KP_4, 37}, {SDLK_KP_5, 12}, {SDLK_KP_6, 39},      {SDLK_KP_7, 36},
-    {SDLK_KP_8, 38}, {SDLK_KP_9, 33}, {SDLK_KP_PERIOD, 46},
-};
-
-template <std::size_t N>
-std::int16_t Find(const KeyPair (&pairs)[N], int sdlKeycode) {
-  for (const KeyPair& pair : pairs) {
-    if (pair.sdl == sdlKeycode) return pair.virtualKey;
-  }
-  return 0;
-}
-
-bool IsUnset(const char* variable) {
-  const char* value = std::getenv(variable);
-  return value == nullptr || *value == '\0';
-}
-
-constexpr const char* kNoDisplay =
-    "no X display is set (DISPLAY is empty); start the game from a desktop session or under "
-    "Xvfb";
-
-std::string DescribeStartFailure(const std::string& reason) {
-  if (!IsUnset("SDL_VIDEODRIVER")) {
-    return "SDL could not start the video driver named by SDL_VIDEODRIVER=" +
-           std::string(std::getenv("SDL_VIDEODRIVER")) + " (" + reason +
-           "); unset it or name one this system has";
-  }
-  const char* display = IsUnset("DISPLAY") ? "WAYLAND_DISPLAY" : "DISPLAY";
-  return "SDL could not reach the display named by " + std::string(display) + "=" +
-         std::getenv(display) + " (" + reason +
-         "); check that it is running and that this user may use it";
-}
-
-// With no display SDL falls back to drivers that show nothing, and the game would run
-// unseen; only a driver asked for by name may be one of those.
-bool StartedUnseen() {
-  if (!IsUnset("SDL_VIDEODRIVER")) return false;
-  const std::string driver = SDL_GetCurrentVideoDriver();
-  return driver == "offscreen" || driver == "dummy";
-}
-
-bool NoDisplayNamed() {
-  return IsUnset("SDL_VIDEODRIVER") && IsUnset("DISPLAY") && IsUnset("WAYLAND_DISPLAY");
-}
-
-// Asked for before SDL, which would otherwise print the Wayland library's own complaint and
-// fall back to a driver that shows nothing.
-bool WaylandCompositorAnswers(std::string& error) {
-  const std::string name = std::getenv("WAYLAND_DISPLAY");
-  if (name[0] != '/' && IsUnset("XDG_RUNTIME_DIR")) {
-    error = "WAYLAND_DISPLAY=" + name + " is set but XDG_RUNTIME_DIR is not, so the compositor " +
-            "cannot be found; start the game from the desktop session";
-    return false;
-  }
-  const std::string path = name[0] == '/' ? name : std::getenv("XDG_RUNTIME_DIR") + ("/" + name);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const bool answered =
-      probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  if (probe >= 0) close(probe);
-  if (!answered) {
-    error = "no Wayland compositor answers at " + path + " (WAYLAND_DISPLAY=" + name +
-            "); start the game from a running desktop session, or set DISPLAY for X";
-  }
-  return answered;
-}
-
-void Say(const char* line) { [[maybe_unused]] auto ignored = write(2, line, std::strlen(line)); }
-
-// Interrupt, terminate and hang-up end the game at once, whatever it is doing, start-up
-// included: SDL's own handlers only queue a quit that a blocked start-up never reads.
-void EndOnSignals() {
-  struct sigaction end {};
-  end.sa_handler = [](int) { _exit(0); };
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &end, nullptr);
-}
-
-// Xlib's own handler prints two lines of its own and exits; one of ours says what happened.
-int LostDisplay(Display* display) {
-  Say("quillfane: lost the connection to the X display ");
-  Say(XDisplayString(display));
-  Say(" (the X server ended or the connection broke); the game has ended\n");
-  _exit(1);
-}
 
 // Where the window's surface has the raster's own pixel layout, as it does on a 24-bit X
 // display, rows are copied as they are: SDL's blit set-up would cost more than the copy.
@@ -185,17 +43,6 @@ struct OuterSize {
 };
 
 }  // namespace
-
-std::int16_t VirtualKeyFromSdl(int sdlKeycode, int sdlModifiers) {
-  for (const KeyRange& range : kRanges) {
-    if (sdlKeycode >= range.firstSdl && sdlKeycode <= range.lastSdl) {
-      return static_cast<std::int16_t>(range.firstVirtual + (sdlKeycode - range.firstSdl));
-    }
-  }
-  const std::int16_t keypad = (sdlModifiers & KMOD_NUM) != 0 ? Find(kKeypadDigits, sdlKeycode)
-                                                             : Find(kKeypadKeys, sdlKeycode);
-  return keypad != 0 ? keypad : Find(kKeys, sdlKeycode);
-}
 
 struct SdlPlatform::Impl {
   Impl() : playfield(kInitialWidth, kInitialHeight) {}
@@ -376,28 +223,32 @@ SdlPlatform::SdlPlatform(std::unique_ptr<Impl> impl)
 SdlPlatform::~SdlPlatform() = default;
 
 std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
-  EndOnSignals();
-  if (NoDisplayNamed()) {
-    error = kNoDisplay;
+  KeepStandardStreamsOpen();
+  BeginStartGuard();
+  auto impl = Start(error);
+  if (impl == nullptr) {
+    EndStartGuard(false);
     return nullptr;
   }
-  // A display that cannot be reached should fail as that, not as a probe of other drivers.
-  if (IsUnset("SDL_VIDEODRIVER")) {
-    if (IsUnset("DISPLAY") && !WaylandCompositorAnswers(error)) return nullptr;
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, IsUnset("DISPLAY") ? "wayland" : "x11");
-  }
+  return std::unique_ptr<SdlPlatform>(new SdlPlatform(std::move(impl)));
+}
+
+std::unique_ptr<SdlPlatform::Impl> SdlPlatform::Start(std::string& error) {
+  if (!ChooseVideoDriver(error)) return nullptr;
   // Without a GPU the texture path costs several times the shared-memory one per present.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  StartStep("SDL's video driver did not start");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     error = DescribeStartFailure(SDL_GetError());
     return nullptr;
   }
-  if (StartedUnseen()) {
+  if (StartedUnseen(SDL_GetCurrentVideoDriver())) {
     error = DescribeStartFailure(std::string("only its ") + SDL_GetCurrentVideoDriver() +
                                  " driver started");
     SDL_Quit();
     return nullptr;
   }
+  StartStep("the window was not created");
   auto impl = std::make_unique<Impl>();
   impl->window = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                   kClientWidthTwips / static_cast<int>(kTwipsPerPixel),
@@ -409,8 +260,12 @@ std::unique_ptr<SdlPlatform> SdlPlatform::Create(std::string& error) {
   }
   impl->handle = SDL_GetWindowID(impl->window);
   SDL_SetWindowMaximumSize(impl->window, Raster::kMaxSide, Raster::kMaxSide);
-  if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) XSetIOErrorHandler(LostDisplay);
-  return std::unique_ptr<SdlPlatform>(new SdlPlatform(std::move(impl)));
+  SDL_SysWMinfo system;
+  SDL_VERSION(&system.version);
+  if (SDL_GetWindowWMInfo(impl->window, &system) == SDL_TRUE && system.subsystem == SDL_SYSWM_X11) {
+    WatchXWindow(system.info.x11.window);
+  }
+  return impl;
 }
 
 void SdlPlatform::ReportStartFailure(const std::string& error) {
@@ -421,19 +276,13 @@ void SdlPlatform::SetWindowEvents(WindowEvents& events) { impl_->events = &event
 
 // SDL waits for the window manager to map the window, without a limit of its own.
 void SdlPlatform::Show() {
-  struct sigaction giveUp {};
-  giveUp.sa_handler = [](int) {
-    Say("quillfane: the window manager did not show the window within 5 seconds; check that "
-        "the desktop's window manager is running and working\n");
-    _exit(1);
-  };
-  sigaction(SIGALRM, &giveUp, nullptr);
-  alarm(5);
+  StartStep("the window manager did not show the window");
   SDL_ShowWindow(impl_->window);
-  alarm(0);
+  StartStep("the first frame was not presented");
   impl_->reported = impl_->MeasureOuter();
   impl_->presentWhole = true;
   impl_->Present();
+  EndStartGuard(true);
 }
 
 float SdlPlatform::WindowWidth() const {
