@@ -1,7 +1,7 @@
 # The real game in its own X session (Xvfb, a window manager, keys through XTEST, the
 # window's pixels read back), checked against what a player sees.
 # Usage: run.py SCENARIO GAME, where GAME is a command line ("wine64 Q.exe" too).
-import ctypes, math, os, shlex, socket, subprocess, sys, tempfile, time  # noqa: E401
+import ctypes, json, math, os, pwd, shlex, socket, subprocess, sys, tempfile, time  # noqa: E401
 from Xlib import X, display
 
 
@@ -51,7 +51,7 @@ class XSession:
         return self.procs[-1]
 
     def close(self):  # returns what the programs printed
-        self.xvfb.poll() is None and self.d.close()
+        getattr(self, "d", None) and self.xvfb.poll() is None and self.d.close()
         for proc in reversed(self.procs):
             proc.terminate()
             poll(lambda: proc.poll() is not None) or proc.kill()
@@ -75,6 +75,47 @@ class XSession:
     def xdo(self, script, *more):  # xdotool's commands, such as "keydown Up sleep 0.2 keyup Up"; returns its output
         run = subprocess.run(["xdotool", *script.split(), *more], env=self.env, stdout=subprocess.PIPE, stderr=self.log)
         return run.stdout
+
+
+class WaylandSession(XSession):
+    # sway headless in a private XDG_RUNTIME_DIR (as nobody when this runs as root, which sway refuses), floating
+    # windows without borders; keys from wtype, pictures from grim. One virtual keyboard stays the whole session:
+    # SDL 2.26 drops the first key after a keyboard comes, and can crash as keyboards come and go.
+    def __init__(self):
+        self.procs, self.tmp, nobody = [], tempfile.TemporaryDirectory(prefix="quillfane-w"), pwd.getpwnam("nobody")
+        run, self.log = self.tmp.name, open(os.path.join(self.tmp.name, "log"), "w+b")
+        open(run + "/config", "w").write("xwayland disable\ndefault_border none\ndefault_floating_border none\n"
+                                         "for_window [title=Quillfane] floating enable\n")
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=run, HOME=run, SWAYSOCK=run + "/ipc", DISPLAY="", WAYLAND_DISPLAY="",
+                        SDL_VIDEODRIVER="", WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman")
+        user = os.getuid() == 0 and os.chown(run, nobody.pw_uid, nobody.pw_gid) is None
+        self.xvfb = self.spawn(["setpriv", "--reuid=nobody", "--regid=%d" % nobody.pw_gid, "--clear-groups",
+                                "--pdeathsig=TERM"] * user + ["sway", "-c", run + "/config"])
+        expect(poll(lambda: os.path.exists(run + "/ipc") and os.path.exists(run + "/wayland-1"), 10), "sway", "none")
+        self.env["WAYLAND_DISPLAY"] = "wayland-1"
+        self.spawn(["wtype", "-s", "86400000"])
+
+    def node(self, key, value, n=None):  # the first in the window tree with that key and value
+        n = n or json.loads(subprocess.run(["swaymsg", "-t", "get_tree"], env=self.env, capture_output=True).stdout)
+        return n.get(key) == value and n or next(filter(None, (self.node(key, value, c) for c in n["nodes"] + n["floating_nodes"])), None)
+
+    def find(self, title, deadline=5):
+        return poll(lambda: (node := self.node("name", title)) and node["id"], deadline)
+
+    def rect(self, window):  # the client area is all there is: no borders, and Wayland keeps decorations from SDL
+        r = self.node("id", window)["rect"]
+        return r["x"], r["y"], r["width"], r["height"], r["width"], r["height"], 0
+
+    def capture(self, window):
+        x, y, w, h = self.rect(window)[:4]
+        px = subprocess.run(["grim", "-g", "%d,%d %dx%d" % (x, y, w, h), "-t", "ppm", "-"], env=self.env,
+                            capture_output=True).stdout.split(b"\n", 3)[3]
+        return w, h, {(i // 3 % w, i // 3 // w) for i in range(0, len(px), 3) if px[i:i + 3] != b"\0\0\0"}
+
+    def xdo(self, script):  # xdotool's key commands, through wtype
+        words, flags = script.split(), {"keydown": "-P", "keyup": "-p", "key": "-k", "sleep": "-s"}
+        argv = [a for c, k in zip(words[::2], words[1::2]) for a in (flags[c], str(int(float(k) * 1000)) if c == "sleep" else k)]
+        subprocess.run(["wtype", *argv], env=self.env, stderr=self.log)
 
 
 class Game:  # started, and showing its start picture
@@ -207,6 +248,32 @@ def hostile(s, argv):  # no window manager: displays that never answer, standard
            "the window destroyed: one line of ours, status 1", "status %s: %s" % (game.proc.poll(), said))
 
 
+def wayland(s, argv):  # on sway: the start picture, resized and re-centred, Left, Space, Esc; with no EGL, one line
+    game = Game(s, argv)
+    subprocess.run(["swaymsg", "[con_id=%d] resize set 640 480" % game.window], env=s.env, stdout=s.log)
+    expect(poll(lambda: s.rect(game.window)[2:4] == (640, 480)), "a resize to 640x480", s.rect(game.window)[2:4])
+    game.shows_start("resized")
+    game.turn("Left", 1)
+    centre, _ = game.alone("turned")[1], s.xdo("keydown space sleep 0.1 keyup space")
+    expect(poll(lambda: len([p for p in game.lit() if math.dist(p, centre) > 25]) >= 2, 1), "Space to fire a pair", "none")
+    s.xdo("key Escape"), game.ends("Esc")
+    began, game = time.monotonic(), s.spawn(argv, __EGL_VENDOR_LIBRARY_FILENAMES="/dev/null")
+    said = poll(lambda: game.poll() is not None, 6) and [ln for ln in open(s.log.name).read().splitlines() if "quillfane" in ln]
+    expect(game.poll() == 1 and len(said) == 1 and time.monotonic() - began < 6, "with no EGL, status 1 and one line",
+           "status %s, %s after %.1f s" % (game.poll(), said, time.monotonic() - began))
+
+
+def hidpi(s, argv):  # Xft.dpi 192, no window manager: a 948x802 client area, the 474x401 start picture doubled
+    subprocess.run(["xrdb", "-merge", "-"], input=b"Xft.dpi: 192\n", env=s.env, check=True)
+    game = Game(s, ["env", "QUILLFANE_SCALE=1", *argv])
+    doubled = {(2 * x + i, 2 * y + j) for x, y in game.lit() for i in (0, 1) for j in (0, 1)}
+    game.proc.terminate(), game.ends("SIGTERM")
+    game.proc, window = s.spawn(argv), s.find("Quillfane")
+    expect(poll(lambda: s.rect(window)[2:4] == (948, 802) and s.capture(window)[2] == doubled),
+           "a 948x802 client area showing the start picture doubled", s.rect(window)[2:4])
+    game.proc.terminate(), game.ends("SIGTERM")
+
+
 NO_MAP_WM = """from Xlib import X, Xatom, display
 d = display.Display()
 d.screen().root.change_attributes(event_mask=X.SubstructureRedirectMask)
@@ -216,10 +283,10 @@ while True: d.next_event()"""
 
 def main():
     (name, argv), began = sys.argv[1:], time.monotonic()
-    wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None, "hostile": None}.get(name, ("openbox", "--sm-disable"))
-    s = XSession(wm)
+    wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None, "hostile": None, "hidpi": None}.get(name, ("openbox", "--sm-disable"))
+    s = WaylandSession() if name == "wayland" else XSession(wm, (1920, 1200) if name == "hidpi" else (1024, 768))
     try:
-        {f.__name__: f for f in (flight, window, unshown, failures, hostile)}[name](s, shlex.split(argv))
+        {f.__name__: f for f in (flight, window, unshown, failures, hostile, wayland, hidpi)}[name](s, shlex.split(argv))
     except BaseException:  # the traceback says what was expected and what was seen
         print(s.close())
         raise

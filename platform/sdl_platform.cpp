@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/sdl_present.h"
 #include "platform/sdl_startup.h"
 
 namespace quillfane {
@@ -18,23 +19,6 @@ namespace {
 constexpr const char* kTitle = "Quillfane";
 constexpr int kClientWidthTwips = 7110;
 constexpr int kClientHeightTwips = 6015;
-
-// Where the window's surface has the raster's own pixel layout, as it does on a 24-bit X
-// display, rows are copied as they are: SDL's blit set-up would cost more than the copy.
-void CopyChanged(SDL_Surface* source, SDL_Surface* target, const SDL_Rect& area) {
-  if (target->format->format != source->format->format || SDL_MUSTLOCK(target)) {
-    SDL_Rect to = area;
-    SDL_BlitSurface(source, &area, target, &to);
-    return;
-  }
-  const auto rowBytes = static_cast<std::size_t>(area.w) * 4;
-  const auto* from =
-      static_cast<const Uint8*>(source->pixels) + area.y * source->pitch + area.x * 4;
-  auto* to = static_cast<Uint8*>(target->pixels) + area.y * target->pitch + area.x * 4;
-  for (int row = 0; row < area.h; ++row) {
-    std::memcpy(to + row * target->pitch, from + row * source->pitch, rowBytes);
-  }
-}
 
 struct OuterSize {
   int width = 0;
@@ -50,7 +34,7 @@ struct SdlPlatform::Impl {
   Impl& operator=(const Impl&) = delete;
   // Exists only once SDL has started, so it is the one to stop it.
   ~Impl() {
-    SDL_FreeSurface(wrapped);
+    presenter.Stop();
     if (window != nullptr) SDL_DestroyWindow(window);
     SDL_Quit();
   }
@@ -59,24 +43,17 @@ struct SdlPlatform::Impl {
   void Dispatch(const SDL_Event& event, bool& sizeChanged);
   void DeliverKey(const SDL_KeyboardEvent& key) const;
   void DeliverResizeIfChanged(bool sizeChanged);
-  SDL_Surface* WrapPlayfield();
-  bool TooLargeToShow();
-  void Present();
-  void PresentWhole(SDL_Surface* source, SDL_Surface* target);
-  void PresentChanges(SDL_Surface* source, SDL_Surface* target);
   [[noreturn]] void End();
 
   Raster playfield;
   SDL_Window* window = nullptr;
   WindowHandle handle = 0;
   WindowEvents* events = nullptr;
-  // The raster's pixels as an SDL surface, made again only when the buffer moves.
-  SDL_Surface* wrapped = nullptr;
-  // The window's own pixels cannot be trusted (shown, resized, exposed, refreshed).
-  bool presentWhole = true;
+  WindowPresenter presenter;
+  // Window pixels to a raster pixel.
+  int scale = 1;
   // The outer size as of the last resize the game was told of.
   OuterSize reported;
-  bool saidTooLarge = false;
 };
 
 // Pixels; the frame extents are 0 until the window manager publishes them, which it may do
@@ -92,7 +69,7 @@ OuterSize SdlPlatform::Impl::MeasureOuter() const {
   if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0) {
     top = left = bottom = right = 0;
   }
-  return {width + left + right, height + top + bottom};
+  return {(width + left + right) / scale, (height + top + bottom) / scale};
 }
 
 void SdlPlatform::Impl::Dispatch(const SDL_Event& event, bool& sizeChanged) {
@@ -106,9 +83,11 @@ void SdlPlatform::Impl::Dispatch(const SDL_Event& event, bool& sizeChanged) {
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) End();
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) sizeChanged = true;
-      presentWhole = presentWhole || event.window.event == SDL_WINDOWEVENT_SHOWN ||
-                     event.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                     event.window.event == SDL_WINDOWEVENT_RESTORED || sizeChanged;
+      if (event.window.event == SDL_WINDOWEVENT_SHOWN ||
+          event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+          event.window.event == SDL_WINDOWEVENT_RESTORED || sizeChanged) {
+        presenter.Invalidate();
+      }
       break;
     default:
       break;
@@ -132,85 +111,12 @@ void SdlPlatform::Impl::DeliverResizeIfChanged(bool sizeChanged) {
   const OuterSize outer = MeasureOuter();
   if (!sizeChanged && outer == reported) return;
   reported = outer;
-  presentWhole = true;
+  presenter.Invalidate();
   if (events != nullptr) events->Form_Resize();
 }
 
-SDL_Surface* SdlPlatform::Impl::WrapPlayfield() {
-  std::uint32_t* pixels = playfield.Pixels();
-  const int width = playfield.PixelWidth();
-  const int height = playfield.PixelHeight();
-  if (wrapped != nullptr && wrapped->pixels == pixels && wrapped->w == width &&
-      wrapped->h == height) {
-    return wrapped;
-  }
-  SDL_FreeSurface(wrapped);
-  wrapped = SDL_CreateRGBSurfaceWithFormatFrom(
-      pixels, width, height, 32, width * static_cast<int>(sizeof *pixels), SDL_PIXELFORMAT_RGB888);
-  return wrapped;
-}
-
-// The window's surface grows with the window; past the playfield's own bound (which window
-// managers normally enforce) nothing is presented, so memory stays bounded, and the game
-// goes on until the window is small enough to show it again.
-bool SdlPlatform::Impl::TooLargeToShow() {
-  int width = 0;
-  int height = 0;
-  SDL_GetWindowSize(window, &width, &height);
-  if (width <= Raster::kMaxSide && height <= Raster::kMaxSide) return false;
-  if (!saidTooLarge) {
-    std::fprintf(stderr,
-                 "quillfane: the window is %dx%d pixels, more than the %dx%d the game can show; "
-                 "it shows nothing until the window is made smaller\n",
-                 width, height, Raster::kMaxSide, Raster::kMaxSide);
-  }
-  saidTooLarge = true;
-  presentWhole = true;
-  return true;
-}
-
-// A minimised or zero-sized window has no surface: the next present that finds one copies
-// everything, so the picture comes back on restore.
-void SdlPlatform::Impl::Present() {
-  if (TooLargeToShow()) return;
-  SDL_Surface* source = WrapPlayfield();
-  SDL_Surface* target = SDL_GetWindowSurface(window);
-  if (source == nullptr || target == nullptr) {
-    presentWhole = true;
-  } else if (presentWhole) {
-    PresentWhole(source, target);
-  } else {
-    PresentChanges(source, target);
-  }
-  playfield.ClearDirty();
-}
-
-void SdlPlatform::Impl::PresentWhole(SDL_Surface* source, SDL_Surface* target) {
-  // Black where the client area reaches past the playfield.
-  SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
-  SDL_BlitSurface(source, nullptr, target, nullptr);
-  presentWhole = SDL_UpdateWindowSurface(window) != 0;
-}
-
-void SdlPlatform::Impl::PresentChanges(SDL_Surface* source, SDL_Surface* target) {
-  const SDL_Rect bounds{0, 0, target->w, target->h};
-  std::array<SDL_Rect, Raster::kMaxDirtyRects> shown{};
-  int count = 0;
-  for (const PixelRect& dirty : playfield.Dirty()) {
-    const SDL_Rect changed{dirty.x, dirty.y, dirty.w, dirty.h};
-    SDL_Rect visible;
-    if (SDL_IntersectRect(&changed, &bounds, &visible) == SDL_FALSE) continue;
-    CopyChanged(source, target, visible);
-    shown[count++] = visible;
-  }
-  if (count > 0 && SDL_UpdateWindowSurfaceRects(window, shown.data(), count) != 0) {
-    presentWhole = true;
-  }
-}
-
 void SdlPlatform::Impl::End() {
-  SDL_FreeSurface(wrapped);
-  wrapped = nullptr;
+  presenter.Stop();
   SDL_DestroyWindow(window);
   window = nullptr;
   SDL_Quit();
@@ -262,9 +168,20 @@ std::unique_ptr<SdlPlatform::Impl> SdlPlatform::Start(std::string& error) {
   SDL_SetWindowMaximumSize(impl->window, Raster::kMaxSide, Raster::kMaxSide);
   SDL_SysWMinfo system;
   SDL_VERSION(&system.version);
-  if (SDL_GetWindowWMInfo(impl->window, &system) == SDL_TRUE && system.subsystem == SDL_SYSWM_X11) {
-    WatchXWindow(system.info.x11.window);
+  const bool x11 =
+      SDL_GetWindowWMInfo(impl->window, &system) == SDL_TRUE && system.subsystem == SDL_SYSWM_X11;
+  if (x11) WatchXWindow(system.info.x11.window);
+  if (!ChooseScale(x11 ? system.info.x11.display : nullptr, impl->scale, error)) return nullptr;
+  if (impl->scale > 1) {
+    SDL_SetWindowSize(impl->window,
+                      kClientWidthTwips / static_cast<int>(kTwipsPerPixel) * impl->scale,
+                      kClientHeightTwips / static_cast<int>(kTwipsPerPixel) * impl->scale);
+    SDL_SetWindowPosition(impl->window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
   }
+  // SDL 2.26 has no window surface on Wayland; its renderer must be made before the window
+  // is shown, as it may make the window again.
+  const bool wayland = std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0;
+  if (!impl->presenter.Start(impl->window, wayland, impl->scale, error)) return nullptr;
   return impl;
 }
 
@@ -274,14 +191,20 @@ void SdlPlatform::ReportStartFailure(const std::string& error) {
 
 void SdlPlatform::SetWindowEvents(WindowEvents& events) { impl_->events = &events; }
 
-// SDL waits for the window manager to map the window, without a limit of its own.
+// SDL waits for an X window manager to map the window, without a limit of its own; a
+// Wayland window is mapped by its first frame.
 void SdlPlatform::Show() {
-  StartStep("the window manager did not show the window");
+  const bool wayland = std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0;
+  StartStep(wayland ? "the compositor did not show the window"
+                    : "the window manager did not show the window");
   SDL_ShowWindow(impl_->window);
   StartStep("the first frame was not presented");
   impl_->reported = impl_->MeasureOuter();
-  impl_->presentWhole = true;
-  impl_->Present();
+  impl_->presenter.Invalidate();
+  if (!impl_->presenter.Present(impl_->playfield)) {
+    std::fprintf(stderr, "quillfane: cannot present to the window (%s)\n", SDL_GetError());
+    std::exit(1);
+  }
   EndStartGuard(true);
 }
 
@@ -301,8 +224,8 @@ WindowHandle SdlPlatform::GetActiveWindow() const {
 
 void SdlPlatform::RefreshPlayfield() {
   impl_->playfield.Clear();
-  impl_->presentWhole = true;
-  impl_->Present();
+  impl_->presenter.Invalidate();
+  impl_->presenter.Present(impl_->playfield);
 }
 
 // The window's client area is the playfield, so it already has the keys whenever the
@@ -314,7 +237,7 @@ void SdlPlatform::PumpEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) impl_->Dispatch(event, sizeChanged);
   impl_->DeliverResizeIfChanged(sizeChanged);
-  impl_->Present();
+  impl_->presenter.Present(impl_->playfield);
 }
 
 void SdlPlatform::Sleep(int milliseconds) {

@@ -8,7 +8,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -123,6 +125,29 @@ std::string DescribeStartFailure(const std::string& reason) {
 bool StartedUnseen(const char* driver) {
   return IsUnset("SDL_VIDEODRIVER") &&
          (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+bool ChooseScale(void* xDisplay, int& scale, std::string& error) {
+  scale = 1;
+  if (const char* chosen = std::getenv("QUILLFANE_SCALE"); chosen != nullptr) {
+    if (chosen[0] < '1' || chosen[0] > '4' || chosen[1] != '\0') {
+      error = "QUILLFANE_SCALE=" + std::string(chosen) + " is not a whole number from 1 to 4";
+      return false;
+    }
+    scale = chosen[0] - '0';
+    return true;
+  }
+  if (xDisplay == nullptr || !IsUnset("WAYLAND_DISPLAY")) return true;
+  double ratio = 1;
+  if (!IsUnset("GDK_SCALE")) {
+    ratio = std::atof(std::getenv("GDK_SCALE"));
+  } else if (const char* resources = XResourceManagerString(static_cast<Display*>(xDisplay));
+             resources != nullptr) {
+    const char* dpi = std::strstr(resources, "Xft.dpi:");
+    if (dpi != nullptr) ratio = std::atof(dpi + std::strlen("Xft.dpi:")) / 96;
+  }
+  scale = static_cast<int>(std::clamp(std::lround(ratio), 1L, 4L));
+  return true;
 }
 
 // SDL's own signal handlers only queue a quit that a blocked start-up never reads.
