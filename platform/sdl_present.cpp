@@ -162,8 +162,26 @@ bool WindowPresenter::PresentChanges(Raster& raster, SDL_Surface* source, SDL_Su
   return count == 0 || SDL_UpdateWindowSurfaceRects(window_, shown.data(), count) == 0;
 }
 
-// The renderer's back buffer is drawn whole at each present, from a texture that takes
-// only what changed.
+// Notes, for each tile the area touches, whether the raster has anything but black there.
+void WindowPresenter::MarkLitTiles(Raster& raster, const SDL_Rect& area) {
+  const int width = raster.PixelWidth();
+  const int height = raster.PixelHeight();
+  for (int top = area.y / kTile * kTile; top < area.y + area.h; top += kTile) {
+    for (int left = area.x / kTile * kTile; left < area.x + area.w; left += kTile) {
+      bool lit = false;
+      for (int y = top; y < std::min(top + kTile, height) && !lit; ++y) {
+        const std::uint32_t* row = raster.Pixels() + y * width;
+        lit = std::any_of(row + left, row + std::min(left + kTile, width),
+                          [](std::uint32_t pixel) { return pixel != 0; });
+      }
+      litTiles_[(top / kTile) * tileColumns_ + left / kTile] = lit ? 1 : 0;
+    }
+  }
+}
+
+// The renderer's back buffer is drawn whole at each draw, from a texture that takes only
+// what changed: cleared to black, then only the runs of tiles with something lit copied,
+// which costs a software rasteriser a small part of copying the whole.
 bool WindowPresenter::PresentTexture(Raster& raster) {
   const int width = raster.PixelWidth();
   const int height = raster.PixelHeight();
@@ -176,11 +194,14 @@ bool WindowPresenter::PresentTexture(Raster& raster) {
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                  width, height);
     if (texture_ == nullptr) return false;
+    tileColumns_ = (width + kTile - 1) / kTile;
+    litTiles_.assign(static_cast<std::size_t>(tileColumns_ * ((height + kTile - 1) / kTile)), 0);
     whole_ = true;
   }
   const int pitch = width * static_cast<int>(sizeof(std::uint32_t));
   if (whole_) {
     if (SDL_UpdateTexture(texture_, nullptr, raster.Pixels(), pitch) != 0) return false;
+    MarkLitTiles(raster, {0, 0, width, height});
   } else if (raster.Dirty().empty() && !undrawn_) {
     return true;
   } else {
@@ -188,6 +209,7 @@ bool WindowPresenter::PresentTexture(Raster& raster) {
       const SDL_Rect changed{dirty.x, dirty.y, dirty.w, dirty.h};
       const std::uint32_t* from = raster.Pixels() + dirty.y * width + dirty.x;
       if (SDL_UpdateTexture(texture_, &changed, from, pitch) != 0) return false;
+      MarkLitTiles(raster, changed);
     }
   }
   // Drawing the window whole costs far more than updating the texture: it is done at most
@@ -200,10 +222,21 @@ bool WindowPresenter::PresentTexture(Raster& raster) {
   }
   lastDrawn_ = std::max(lastDrawn_ + drawInterval_, now - drawInterval_);
   undrawn_ = false;
-  const SDL_Rect to{0, 0, width * scale_, height * scale_};
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  if (SDL_RenderClear(renderer_) != 0 || SDL_RenderCopy(renderer_, texture_, nullptr, &to) != 0) {
-    return false;
+  if (SDL_RenderClear(renderer_) != 0) return false;
+  const int rows = static_cast<int>(litTiles_.size()) / tileColumns_;
+  for (int row = 0; row < rows; ++row) {
+    const std::uint8_t* tiles = litTiles_.data() + row * tileColumns_;
+    for (int first = 0; first < tileColumns_; ++first) {
+      if (tiles[first] == 0) continue;
+      int end = first + 1;
+      while (end < tileColumns_ && tiles[end] != 0) ++end;
+      const SDL_Rect from{first * kTile, row * kTile, std::min(end * kTile, width) - first * kTile,
+                          std::min((row + 1) * kTile, height) - row * kTile};
+      const SDL_Rect to{from.x * scale_, from.y * scale_, from.w * scale_, from.h * scale_};
+      if (SDL_RenderCopy(renderer_, texture_, &from, &to) != 0) return false;
+      first = end;
+    }
   }
   SDL_RenderPresent(renderer_);
   return true;

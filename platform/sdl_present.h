@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/raster.h"
 
+struct SDL_Rect;
 struct SDL_Renderer;
 struct SDL_Surface;
 struct SDL_Texture;
@@ -40,6 +42,7 @@ class WindowPresenter {
   bool PresentWhole(SDL_Surface* source, SDL_Surface* target);
   bool PresentChanges(Raster& raster, SDL_Surface* source, SDL_Surface* target);
   bool PresentTexture(Raster& raster);
+  void MarkLitTiles(Raster& raster, const SDL_Rect& area);
 
   SDL_Window* window_ = nullptr;
   int scale_ = 1;
@@ -48,6 +51,10 @@ class WindowPresenter {
   SDL_Renderer* renderer_ = nullptr;
   // The raster's size, made again only when that changes.
   SDL_Texture* texture_ = nullptr;
+  // Whether each kTile x kTile tile of the texture has anything but black, row by row.
+  static constexpr int kTile = 32;
+  std::vector<std::uint8_t> litTiles_;
+  int tileColumns_ = 0;
   // Performance-counter ticks: a refresh of the display, and when the window was last drawn.
   std::uint64_t drawInterval_ = 0;
   std::uint64_t lastDrawn_ = 0;
