@@ -228,13 +228,13 @@ def failures(s, argv):  # with no window manager: a window too large to show, th
 
 
 def hostile(s, argv):  # no window manager: displays that never answer, standard streams closed, the window destroyed
-    n, began, listening = 700 + os.getpid() % 9000, time.monotonic(), []
-    for variable, name, path in (("DISPLAY", ":%d" % n, "/tmp/.X11-unix/X%d" % n), ("WAYLAND_DISPLAY", s.tmp.name + "/w", "")):
+    n, began, listening = 700 + os.getpid() % 9000, time.monotonic(), []  # X's socket in the abstract namespace
+    for variable, name, path in (("DISPLAY", ":%d" % n, "\0/tmp/.X11-unix/X%d" % n), ("WAYLAND_DISPLAY", s.tmp.name + "/w", "")):
         listening.append((socket.socket(socket.AF_UNIX), path or name, variable + "=" + name))
         listening[-1][0].bind(listening[-1][1]), listening[-1][0].listen()
         listening[-1] += (s.spawn(argv, **{"DISPLAY": "", "WAYLAND_DISPLAY": "", variable: name}),)
-    for _, path, display, proc in listening:
-        poll(lambda: proc.poll() is not None, 8), os.unlink(path)
+    for _, _, display, proc in listening:
+        poll(lambda: proc.poll() is not None, 8)
         said = open(s.log.name).read().count("did not start within 5 seconds on the display %s;" % display)
         expect(proc.poll() == 1 and said == 1 and time.monotonic() - began < 7, "%s silent: status 1, one line within 7 s"
                % display, "status %s, %d lines after %.1f s" % (proc.poll(), said, time.monotonic() - began))

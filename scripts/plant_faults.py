@@ -73,6 +73,8 @@ FAULTS = {
     "too large presented": ("platform/sdl_present.cpp", "  if (TooLargeToShow()) return false;\n", ""),
     "Wayland presents through a surface": ("platform/sdl_platform.cpp", "impl->presenter.Start(impl->window, wayland,", "impl->presenter.Start(impl->window, false,"),
     "Wayland changes not uploaded": ("platform/sdl_present.cpp", "      if (SDL_UpdateTexture(texture_, &changed, from, pitch) != 0) return false;\n", ""),
+    "Wayland tiles never lit": ("platform/sdl_present.cpp", "= lit ? 1 : 0;", "= 0;"),
+    "Wayland changed tiles not marked": ("platform/sdl_present.cpp", "      MarkLitTiles(raster, changed);\n", ""),
     "scale not applied to presenting": ("platform/sdl_present.cpp", "  scale_ = scale;\n", "  scale_ = 1;\n"),
     "window not enlarged by the scale": ("platform/sdl_platform.cpp", "  if (impl->scale > 1) {", "  if (false) {"),
     "Xft.dpi ignored": ("platform/sdl_startup.cpp", "if (dpi != nullptr) ratio =", "if (false) ratio ="),
