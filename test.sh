@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 . scripts/ensure-packages.sh
 ensure_packages cmake make g++ clang libclang-rt-14-dev llvm binutils libsdl2-dev libgtest-dev \
   libgmock-dev libbenchmark-dev libx11-dev xvfb xauth xdotool openbox python3 python3-xlib x11-utils \
-  librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream
+  librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream sway wtype grim x11-xserver-utils
 
 jobs=$(nproc)
 common=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLFANE_WERROR=ON -DQUILLFANE_TESTS=ON -DQUILLFANE_E2E=ON)

@@ -23,7 +23,10 @@ std::unique_ptr<SdlPlatform> OpenWindow(benchmark::State& bench, int width, int 
     return nullptr;
   }
   platform->Show();
-  SDL_SetWindowSize(SDL_GetWindowFromID(Uint32(platform->Handle())), width, height);
+  // Under QUILLFANE_SCALE the same playfield on a window that many times larger.
+  const int scale =
+      SDL_getenv("QUILLFANE_SCALE") != nullptr ? SDL_atoi(SDL_getenv("QUILLFANE_SCALE")) : 1;
+  SDL_SetWindowSize(SDL_GetWindowFromID(Uint32(platform->Handle())), width * scale, height * scale);
   for (int settle = 0; settle < 10; ++settle) platform->PumpEvents();
   platform->SetPlayfieldWidth(platform->WindowWidth());
   platform->SetPlayfieldHeight(platform->WindowHeight());

@@ -1,7 +1,7 @@
 # The real game in its own X session (Xvfb, a window manager, keys through XTEST, the
 # window's pixels read back), checked against what a player sees.
 # Usage: run.py SCENARIO GAME, where GAME is a command line ("wine64 Q.exe" too).
-import ctypes, math, os, shlex, subprocess, sys, tempfile, time  # noqa: E401
+import ctypes, json, math, os, pwd, shlex, socket, subprocess, sys, tempfile, time  # noqa: E401
 from Xlib import X, display
 
 
@@ -45,13 +45,13 @@ class XSession:
             workarea = self.d.intern_atom("_NET_WORKAREA")
             expect(poll(lambda: self.root.get_full_property(workarea, 0), 10), "a window manager", "none")
 
-    def spawn(self, argv, stdout=None):  # prctl: it ends with this script, should a test runner kill that
-        self.procs.append(subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=stdout or self.log,
+    def spawn(self, argv, stdout=None, **env):  # prctl: it ends with this script, should a test runner kill that
+        self.procs.append(subprocess.Popen(argv, env=dict(self.env, **env), stdin=subprocess.DEVNULL, stdout=stdout or self.log,
                                            stderr=self.log, preexec_fn=lambda: ctypes.CDLL(None).prctl(1, 15)))
         return self.procs[-1]
 
     def close(self):  # returns what the programs printed
-        self.xvfb.poll() is None and self.d.close()
+        getattr(self, "d", None) and self.xvfb.poll() is None and self.d.close()
         for proc in reversed(self.procs):
             proc.terminate()
             poll(lambda: proc.poll() is not None) or proc.kill()
@@ -75,6 +75,47 @@ class XSession:
     def xdo(self, script, *more):  # xdotool's commands, such as "keydown Up sleep 0.2 keyup Up"; returns its output
         run = subprocess.run(["xdotool", *script.split(), *more], env=self.env, stdout=subprocess.PIPE, stderr=self.log)
         return run.stdout
+
+
+class WaylandSession(XSession):
+    # sway headless in a private XDG_RUNTIME_DIR (as nobody when this runs as root, which sway refuses), floating
+    # windows without borders; keys from wtype, pictures from grim. One virtual keyboard stays the whole session:
+    # SDL 2.26 drops the first key after a keyboard comes, and can crash as keyboards come and go.
+    def __init__(self):
+        self.procs, self.tmp, nobody = [], tempfile.TemporaryDirectory(prefix="quillfane-w"), pwd.getpwnam("nobody")
+        run, self.log = self.tmp.name, open(os.path.join(self.tmp.name, "log"), "w+b")
+        open(run + "/config", "w").write("xwayland disable\ndefault_border none\ndefault_floating_border none\n"
+                                         "for_window [title=Quillfane] floating enable\n")
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=run, HOME=run, SWAYSOCK=run + "/ipc", DISPLAY="", WAYLAND_DISPLAY="",
+                        SDL_VIDEODRIVER="", WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman")
+        user = os.getuid() == 0 and os.chown(run, nobody.pw_uid, nobody.pw_gid) is None
+        self.xvfb = self.spawn(["setpriv", "--reuid=nobody", "--regid=%d" % nobody.pw_gid, "--clear-groups",
+                                "--pdeathsig=TERM"] * user + ["sway", "-c", run + "/config"])
+        expect(poll(lambda: os.path.exists(run + "/ipc") and os.path.exists(run + "/wayland-1"), 10), "sway", "none")
+        self.env["WAYLAND_DISPLAY"] = "wayland-1"
+        self.spawn(["wtype", "-s", "86400000"])
+
+    def node(self, key, value, n=None):  # the first in the window tree with that key and value
+        n = n or json.loads(subprocess.run(["swaymsg", "-t", "get_tree"], env=self.env, capture_output=True).stdout)
+        return n.get(key) == value and n or next(filter(None, (self.node(key, value, c) for c in n["nodes"] + n["floating_nodes"])), None)
+
+    def find(self, title, deadline=5):
+        return poll(lambda: (node := self.node("name", title)) and node["id"], deadline)
+
+    def rect(self, window):  # the client area is all there is: no borders, and Wayland keeps decorations from SDL
+        r = self.node("id", window)["rect"]
+        return r["x"], r["y"], r["width"], r["height"], r["width"], r["height"], 0
+
+    def capture(self, window):
+        x, y, w, h = self.rect(window)[:4]
+        px = subprocess.run(["grim", "-g", "%d,%d %dx%d" % (x, y, w, h), "-t", "ppm", "-"], env=self.env,
+                            capture_output=True).stdout.split(b"\n", 3)[3]
+        return w, h, {(i // 3 % w, i // 3 // w) for i in range(0, len(px), 3) if px[i:i + 3] != b"\0\0\0"}
+
+    def xdo(self, script):  # xdotool's key commands, through wtype
+        words, flags = script.split(), {"keydown": "-P", "keyup": "-p", "key": "-k", "sleep": "-s"}
+        argv = [a for c, k in zip(words[::2], words[1::2]) for a in (flags[c], str(int(float(k) * 1000)) if c == "sleep" else k)]
+        subprocess.run(["wtype", *argv], env=self.env, stderr=self.log)
 
 
 class Game:  # started, and showing its start picture
@@ -166,7 +207,7 @@ def unshown(s, argv):  # a window manager that never maps a window: the game sti
     game = s.spawn(argv)
     time.sleep(1)
     game.terminate()
-    expect(poll(lambda: game.poll() == 0, 1), "SIGTERM to end a game not yet shown within 1 s", game.poll())
+    expect(poll(lambda: game.poll() == 1, 1), "SIGTERM to end a game not yet shown within 1 s, status 1", game.poll())
     began, game = time.monotonic(), s.spawn(argv)
     poll(lambda: game.poll() is not None, 8)
     said = open(s.log.name).read().count("window manager did not show")
@@ -186,6 +227,53 @@ def failures(s, argv):  # with no window manager: a window too large to show, th
            "one line on the size, one naming the lost display, status 1", "status %s: %s" % (game.proc.poll(), lines))
 
 
+def hostile(s, argv):  # no window manager: displays that never answer, standard streams closed, the window destroyed
+    n, began, listening = 700 + os.getpid() % 9000, time.monotonic(), []  # X's socket in the abstract namespace
+    for variable, name, path in (("DISPLAY", ":%d" % n, "\0/tmp/.X11-unix/X%d" % n), ("WAYLAND_DISPLAY", s.tmp.name + "/w", "")):
+        listening.append((socket.socket(socket.AF_UNIX), path or name, variable + "=" + name))
+        listening[-1][0].bind(listening[-1][1]), listening[-1][0].listen()
+        listening[-1] += (s.spawn(argv, **{"DISPLAY": "", "WAYLAND_DISPLAY": "", variable: name}),)
+    for _, _, display, proc in listening:
+        poll(lambda: proc.poll() is not None, 8)
+        said = open(s.log.name).read().count("did not start within 5 seconds on the display %s;" % display)
+        expect(proc.poll() == 1 and said == 1 and time.monotonic() - began < 7, "%s silent: status 1, one line within 7 s"
+               % display, "status %s, %d lines after %.1f s" % (proc.poll(), said, time.monotonic() - began))
+    game = Game(s, ["sh", "-c", 'exec "$@" >&- 2>&-', "sh", *argv])  # SDL's connections would take 1 and 2
+    s.xdo("windowsize {0} 9000 9000 sleep 0.3 windowsize {0} 474 401 windowfocus --sync {0} key Escape".format(game.window.id))
+    game.ends("Esc, after a message with the standard streams closed,")
+    game = Game(s, argv)
+    game.window.destroy(), s.d.sync(), poll(lambda: game.proc.poll() is not None)
+    said = [line for line in open(s.log.name).read().splitlines() if "destroyed" in line or "Error" in line]
+    expect(game.proc.poll() == 1 and said == ["quillfane: the window was destroyed by another program; the game has ended"],
+           "the window destroyed: one line of ours, status 1", "status %s: %s" % (game.proc.poll(), said))
+
+
+def wayland(s, argv):  # on sway: the start picture, resized and re-centred, Left, Space, Esc; with no EGL, one line
+    game = Game(s, argv)
+    subprocess.run(["swaymsg", "[con_id=%d] resize set 640 480" % game.window], env=s.env, stdout=s.log)
+    expect(poll(lambda: s.rect(game.window)[2:4] == (640, 480)), "a resize to 640x480", s.rect(game.window)[2:4])
+    game.shows_start("resized")
+    game.turn("Left", 1)
+    centre, _ = game.alone("turned")[1], s.xdo("keydown space sleep 0.1 keyup space")
+    expect(poll(lambda: len([p for p in game.lit() if math.dist(p, centre) > 25]) >= 2, 1), "Space to fire a pair", "none")
+    s.xdo("key Escape"), game.ends("Esc")
+    began, game = time.monotonic(), s.spawn(argv, __EGL_VENDOR_LIBRARY_FILENAMES="/dev/null")
+    said = poll(lambda: game.poll() is not None, 6) and [ln for ln in open(s.log.name).read().splitlines() if "quillfane" in ln]
+    expect(game.poll() == 1 and len(said) == 1 and time.monotonic() - began < 6, "with no EGL, status 1 and one line",
+           "status %s, %s after %.1f s" % (game.poll(), said, time.monotonic() - began))
+
+
+def hidpi(s, argv):  # Xft.dpi 192, no window manager: a 948x802 client area, the 474x401 start picture doubled
+    subprocess.run(["xrdb", "-merge", "-"], input=b"Xft.dpi: 192\n", env=s.env, check=True)
+    game = Game(s, ["env", "QUILLFANE_SCALE=1", *argv])
+    doubled = {(2 * x + i, 2 * y + j) for x, y in game.lit() for i in (0, 1) for j in (0, 1)}
+    game.proc.terminate(), game.ends("SIGTERM")
+    game.proc, window = s.spawn(argv), s.find("Quillfane")
+    expect(poll(lambda: s.rect(window)[2:4] == (948, 802) and s.capture(window)[2] == doubled),
+           "a 948x802 client area showing the start picture doubled", s.rect(window)[2:4])
+    game.proc.terminate(), game.ends("SIGTERM")
+
+
 NO_MAP_WM = """from Xlib import X, Xatom, display
 d = display.Display()
 d.screen().root.change_attributes(event_mask=X.SubstructureRedirectMask)
@@ -194,14 +282,14 @@ while True: d.next_event()"""
 
 
 def main():
-    scenarios = {f.__name__: f for f in (flight, window, unshown, failures)}
+    scenarios = {f.__name__: f for f in (flight, window, unshown, failures, hostile, wayland, hidpi)}
     if len(sys.argv) != 3 or sys.argv[1] not in scenarios:
         print("usage: run.py SCENARIO GAME\n  SCENARIO: one of %s\n  GAME: the game's command line as one argument, "
               "such as build-test/quillfane or \"wine /path/Quillfane.exe\"" % ", ".join(scenarios), file=sys.stderr)
         sys.exit(2)
     (name, argv), began = sys.argv[1:], time.monotonic()
-    wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None}.get(name, ("openbox", "--sm-disable"))
-    s = XSession(wm)
+    wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None, "hostile": None, "hidpi": None}.get(name, ("openbox", "--sm-disable"))
+    s = WaylandSession() if name == "wayland" else XSession(wm, (1920, 1200) if name == "hidpi" else (1024, 768))
     try:
         scenarios[name](s, shlex.split(argv))
     except BaseException:  # the traceback says what was expected and what was seen

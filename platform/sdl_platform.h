@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "platform/raster.h"
+#include "platform/sdl_keys.h"
 #include "platform/window_events.h"
 
 namespace quillfane {
@@ -40,14 +41,10 @@ class SdlPlatform final : public RasterPlatform {
 
  private:
   struct Impl;
+  static std::unique_ptr<Impl> Start(std::string& error);
   explicit SdlPlatform(std::unique_ptr<Impl> impl);
 
   std::unique_ptr<Impl> impl_;
 };
-
-// The virtual-key code of an SDL keycode under the given modifier state, or 0 for a key that
-// has none. With NumLock off the keypad's digits are the keys printed under them (4, 8, 6
-// and 2 are the arrows), as on the keyboards virtual-key codes come from.
-std::int16_t VirtualKeyFromSdl(int sdlKeycode, int sdlModifiers);
 
 }  // namespace quillfane
