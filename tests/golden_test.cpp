@@ -1,0 +1,205 @@
+// Golden frames: scripted flights through the window's handlers on a real raster, every
+// frame's pixels pinned by a hash in tests/golden/ and a few kept as pictures; and a window
+// fed only the raster's changed areas, as a backend feeds it, that must show the same.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "controls/controls.h"
+#include "game/form1.h"
+#include "platform/raster.h"
+#include "tests/recording_platform.h"
+
+namespace quillfane::testing {
+namespace {
+
+// Rewrites the golden data in the source tree: only for an intended change, pictures seen.
+const bool kUpdate = std::getenv("QUILLFANE_GOLDEN_UPDATE") != nullptr;
+const std::string kGolden = QUILLFANE_GOLDEN_DIR "/", kFailures = QUILLFANE_GOLDEN_FAILURES "/";
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+  std::uint32_t At(int x, int y) const {
+    return x < width && y < height ? pixels[std::size_t(y) * width + x] : 0;
+  }
+};
+
+std::uint64_t Hash(const Picture& picture) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const std::uint32_t word : {std::uint32_t(picture.width), std::uint32_t(picture.height)})
+    hash = (hash ^ word) * 1099511628211ULL;
+  for (const std::uint32_t pixel : picture.pixels) hash = (hash ^ pixel) * 1099511628211ULL;
+  return hash;
+}
+
+// Grey, so a figure of any colour shows; a difference is white where the two differ, over the
+// first dimmed.
+void WritePgm(const std::string& name, const Picture& a, const Picture& b = {}) {
+  const int width = std::max(a.width, b.width), height = std::max(a.height, b.height);
+  std::ofstream out(kFailures + name, std::ios::binary);
+  out << "P5\n" << width << ' ' << height << "\n255\n";
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t p = a.At(x, y);
+      const int grey = int((p >> 16) + (p >> 8 & 255) + (p & 255)) / 3;
+      out.put(char(b.width == 0 ? grey : p != b.At(x, y) ? 255 : grey / 4));
+    }
+}
+
+// Golden pictures are black and white, one bit a pixel, set for black.
+void WritePbm(const std::string& path, const Picture& picture) {
+  std::ofstream out(path, std::ios::binary);
+  out << "P4\n" << picture.width << ' ' << picture.height << '\n';
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; x += 8) {
+      int bits = 0;
+      for (int i = 0; i < 8; ++i)
+        bits |= (x + i < picture.width && !picture.At(x + i, y)) << (7 - i);
+      out.put(char(bits));
+    }
+}
+
+Picture ReadPbm(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  Picture picture;
+  in >> magic >> picture.width >> picture.height;
+  in.get();
+  for (int y = 0; y < picture.height && in; ++y)
+    for (int x = 0, bits = 0; x < picture.width; ++x) {
+      if (x % 8 == 0) bits = in.get();
+      picture.pixels.push_back(bits >> (7 - x % 8) & 1 ? 0 : 0xFFFFFF);
+    }
+  return picture;
+}
+
+class Flight {
+ public:
+  using Script = std::function<void(Flight&)>;
+
+  Flight(const std::string& name, int frames, std::set<int> pictured, const Script& script)
+      : name_(name), pictured_(std::move(pictured)) {
+    std::ifstream list(kGolden + name + ".txt");
+    for (std::uint64_t hash; list >> std::hex >> hash;) golden_.push_back(hash);
+    platform.raster = &raster_;
+    platform.windowWidth = 4500, platform.windowHeight = 3600;
+    platform.onSleep = [&] {
+      EXPECT_EQ(platform.log.back().args[0], 10);
+      EndFrame();
+      if (++frame == frames) form_.Picture1_KeyDown(kKeyEscape, 0);
+      script(*this);
+    };
+    form_.Form_Load();
+    script(*this);
+    EXPECT_THROW(form_.Form_Resize(), ProgramEnded);
+    if (kUpdate) {
+      std::ofstream out(kGolden + name + ".txt");
+      for (const std::uint64_t hash : hashes_) out << std::hex << hash << '\n';
+      return;
+    }
+    EXPECT_EQ(golden_.size(), std::size_t(frames)) << kGolden << name << ".txt";
+    if (wrong_ >= 0)
+      ADD_FAILURE() << "flight " << name << ": frame " << wrong_ << " differs from its golden "
+                    << "frame; its picture, and the next golden picture's expected, actual and "
+                    << "difference are in " << kFailures;
+    EXPECT_LT(unshown_, 0) << "flight " << name << ": the window misses a change at frame "
+                           << unshown_;
+  }
+
+  void Hold(Integer key, bool down) {
+    down ? form_.Picture1_KeyDown(key, 0) : form_.Picture1_KeyUp(key, 0);
+  }
+  void Resize(float width, float height) {
+    platform.windowWidth = width, platform.windowHeight = height;
+    form_.Form_Resize();
+  }
+
+  RecordingPlatform platform;
+  int frame = 0;
+  std::mt19937 random{13};
+
+ private:
+  void EndFrame() {
+    platform.log.clear();
+    const int width = raster_.PixelWidth(), height = raster_.PixelHeight();
+    const std::uint32_t* pixels = raster_.Pixels();
+    // As a backend presents: only the changed areas are copied; a new size starts as garbage.
+    if (window_.width != width || window_.height != height)
+      window_ = {width, height, std::vector<std::uint32_t>(std::size_t(width) * height, 0xFF00)};
+    for (const PixelRect& r : raster_.Dirty())
+      for (int y = r.y; y < r.y + r.h; ++y)
+        std::copy_n(pixels + y * width + r.x, r.w, window_.pixels.begin() + y * width + r.x);
+    raster_.ClearDirty();
+    const Picture now{width, height, {pixels, pixels + std::size_t(width) * height}};
+    if (unshown_ < 0 && window_.pixels != now.pixels) unshown_ = frame;
+
+    const std::string picture = kGolden + name_ + "-" + std::to_string(frame) + ".pbm";
+    if (kUpdate) {
+      hashes_.push_back(Hash(now));
+      if (pictured_.count(frame)) WritePbm(picture, now);
+      return;
+    }
+    const std::string prefix = name_ + "-" + std::to_string(frame);
+    if (wrong_ < 0 && (std::size_t(frame) >= golden_.size() || golden_[frame] != Hash(now)))
+      wrong_ = frame, WritePgm(prefix + "-actual.pgm", now);
+    if (!pictured_.count(frame)) return;
+    const Picture expected = ReadPbm(picture);
+    if (wrong_ < 0 && expected.pixels == now.pixels) return;
+    wrong_ = wrong_ < 0 ? frame : wrong_;
+    WritePgm(prefix + "-expected.pgm", expected);
+    WritePgm(prefix + "-actual.pgm", now);
+    WritePgm(prefix + "-difference.pgm", expected, now);
+    throw ProgramEnded{};
+  }
+
+  std::string name_;
+  std::set<int> pictured_;
+  std::vector<std::uint64_t> golden_, hashes_;
+  Raster raster_{RasterPlatform::kInitialWidth, RasterPlatform::kInitialHeight};
+  Form1 form_{platform};
+  Picture window_;
+  int wrong_ = -1, unshown_ = -1;
+};
+
+// Every heading with volleys and the shield; across each edge of a small playfield, thrusting
+// down-left and then up-right; the pool filled on a long one, which is then narrowed and
+// widened with the bullets on it; the focus lost and regained.
+void HandFlight(Flight& f) {
+  const int n = f.frame;
+  f.Hold(kKeyLeft, n < 81 || (n >= 131 && n < 167) || (n >= 267 && n < 276));
+  f.Hold(kKeyDown, n >= 20 && n < 40);
+  f.Hold(kKeyUp, (n >= 81 && n < 111) || (n >= 167 && n < 227));
+  f.Hold(kKeySpace, false);
+  f.Hold(kKeySpace, n < 72 ? n % 6 == 0 : n >= 276 && n < 336);
+  if (n == 72) f.Resize(1500, 1200);
+  if (n == 276) f.Resize(24000, 1500);
+  if (n == 340) f.Resize(18000, 1200);
+  if (n == 345) f.Resize(24000, 3000);
+  if (n == 355) f.Resize(4500, 3600);
+  if (n == 360 || n == 365) f.platform.activeWindow = n == 365;
+}
+
+void RandomFlight(Flight& f) {
+  constexpr Integer kGameKeys[] = {kKeySpace, kKeyLeft, kKeyUp, kKeyRight, kKeyDown};
+  for (int i = 0; i < 3 && f.random() % 100 < 40; ++i)
+    f.Hold(kGameKeys[f.random() % 5], f.random() % 2);
+  if (f.frame > 0 && f.random() % 100 < 3)
+    f.Resize(float(15 + f.random() % 6000), float(15 + f.random() % 6000));
+  if (f.random() % 100 < 3) f.platform.activeWindow = f.random() % 2;
+}
+
+TEST(Golden, HandFlight) { Flight("hand", 380, {30, 100, 320, 379}, HandFlight); }
+
+TEST(Golden, RandomFlight) { Flight("random", 400, {150, 399}, RandomFlight); }
+
+}  // namespace
+}  // namespace quillfane::testing
