@@ -60,7 +60,7 @@ FAULTS = {
     "bullet 10 twips wide": ("bullets/bullets.cpp", "kBulletSize = 5", "kBulletSize = 10"),
     "bullet yellow": ("bullets/bullets.cpp", "  platform.SetPenColour(255, 255, 255);", "  platform.SetPenColour(255, 255, 0);"),
     "bullet heading a degree off": ("bullets/bullets.cpp", "bullet.Angle = state.ShipAngle;", "bullet.Angle = state.ShipAngle + Degrees(state, 1);"),
-    "circle shape": ("platform/raster.cpp", "error += 2 * (y - x) + 1;", "error += 2 * (y - x) + 2;"),
+    "circle shape": ("platform/raster.cpp", "int error = 1 - r;", "int error = 3 - r;"),
     "changed area lost when full": ("platform/raster.cpp", "rect = Union(rect, dirty_[best]);", "rect = dirty_[best];"),
     "changed area a row short": ("platform/raster.cpp", "AddDirty({left, top, right - left + 1, bottom - top + 1});", "AddDirty({left, top, right - left + 1, bottom - top});"),
     "left arrow is right": ("platform/sdl_platform.cpp", "{SDLK_LEFT, 37}", "{SDLK_LEFT, 39}"),

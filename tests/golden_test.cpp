@@ -120,17 +120,9 @@ class Flight {
       misordered_ = std::to_string(frame) + " " + platform.log;
     platform.log.clear();
     Raster& raster = platform.raster;
-    const int width = raster.PixelWidth(), height = raster.PixelHeight();
+    if (unshown_.empty() && !ShowChanges(raster, window_)) unshown_ = std::to_string(frame);
     const std::uint32_t* pixels = raster.Pixels();
-    // As a backend presents: only the changed areas are copied; a new size starts as garbage.
-    if (window_.width != width || window_.height != height)
-      window_ = {width, height, std::vector<std::uint32_t>(std::size_t(width) * height, 0xFF00)};
-    for (const PixelRect& r : raster.Dirty())
-      for (int y = r.y; y < r.y + r.h; ++y)
-        std::copy_n(pixels + y * width + r.x, r.w, window_.pixels.begin() + y * width + r.x);
-    raster.ClearDirty();
-    const Picture now{width, height, {pixels, pixels + std::size_t(width) * height}};
-    if (unshown_.empty() && window_.pixels != now.pixels) unshown_ = std::to_string(frame);
+    const Picture now{raster.PixelWidth(), raster.PixelHeight(), {pixels, pixels + window_.size()}};
 
     const std::string prefix = name_ + "-" + std::to_string(frame);
     if (kUpdate) {
@@ -154,7 +146,7 @@ class Flight {
   std::set<int> pictured_;
   std::vector<std::uint64_t> golden_, hashes_;
   Form1 form_{platform};
-  Picture window_;
+  std::vector<std::uint32_t> window_;
   int wrong_ = -1;
 };
 

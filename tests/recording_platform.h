@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/raster.h"
@@ -55,5 +57,19 @@ class RecordingPlatform final : public Platform {
   void Log(char figure) { log += black_ ? char(figure - 'A' + 'a') : figure; }
   bool black_ = false;
 };
+
+// As a backend presents: copies only the raster's changed areas into the window, whose pixels
+// start as garbage when its size changes; true when it then shows what the raster holds.
+inline bool ShowChanges(Raster& raster, std::vector<std::uint32_t>& window) {
+  const int width = raster.PixelWidth();
+  const std::uint32_t* pixels = raster.Pixels();
+  const std::size_t size = std::size_t(width) * raster.PixelHeight();
+  if (window.size() != size) window.assign(size, 0xFF00);
+  for (const PixelRect& r : raster.Dirty())
+    for (int y = r.y; y < r.y + r.h; ++y)
+      std::copy_n(pixels + y * width + r.x, r.w, window.begin() + y * width + r.x);
+  raster.ClearDirty();
+  return std::equal(window.begin(), window.end(), pixels);
+}
 
 }  // namespace quillfane::testing
