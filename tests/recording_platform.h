@@ -22,7 +22,7 @@ class RecordingPlatform final : public Platform {
  public:
   Raster raster{RasterPlatform::kInitialWidth, RasterPlatform::kInitialHeight};
   std::string log;
-  float windowWidth = 7110, windowHeight = 6015;
+  float windowWidth = 4500, windowHeight = 3600;
   WindowHandle handle = 1, activeWindow = 1;
   std::function<void()> onPump, onSleep;
 
