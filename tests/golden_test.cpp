@@ -140,7 +140,7 @@ void HandFlight(Flight& f) {
   f.Hold(kKeyLeft, n < 81 || (n >= 131 && n < 167) || (n >= 267 && n < 276));
   f.Hold(kKeyDown, n >= 20 && n < 40);
   f.Hold(kKeyUp, (n >= 81 && n < 111) || (n >= 167 && n < 227));
-  f.Hold(kKeySpace, false), f.Hold(kKeySpace, n < 72 ? n % 6 == 0 : n >= 276 && n < 336);
+  f.Hold(kKeySpace, n == 0), f.Hold(kKeySpace, n < 72 ? n % 6 == 0 : n >= 276 && n < 336);
   if (n == 72) f.Resize(1500, 1200);
   if (n == 276) f.Resize(24000, 1500);
   if (n == 340) f.Resize(18000, 1200);
