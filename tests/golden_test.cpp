@@ -1,6 +1,7 @@
 // Golden frames: scripted flights through the window's handlers on a real raster, every
 // frame's pixels pinned by a hash in tests/golden/ and a few kept as pictures; and a window
-// fed only the raster's changed areas, as a backend feeds it, that must show the same.
+// fed only the raster's changed areas, as a backend feeds it, that must show the same. Then the
+// few exact numbers the pictures can hide.
 #include <gtest/gtest.h>
 
 #include <algorithm>
