@@ -1,63 +1,75 @@
 #pragma once
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/raster.h"
 
 namespace quillfane::testing {
 
 // Thrown by EndProgram so a test can watch the program end without exiting.
 struct ProgramEnded {};
 
-enum class Call { Line, Box, Circle, Arc, Refresh, Focus, Pump, Sleep };
-constexpr std::uint32_t kWhite = 0xFFFFFF, kBlack = 0;
-
-struct Record {
-  Call call;
-  std::array<float, 5> args;  // unused trailing arguments are 0
-  std::uint32_t pen;
-  bool operator==(const Record&) const = default;
-  bool IsFigure() const { return call <= Call::Arc; }
-};
-
-// The null backend: logs every call in order, figures with the pen they were drawn in.
-// onPump runs inside each PumpEvents, as window events would; onSleep ends each frame.
+// The null backend: figures go to a raster, and every call is logged in order as a letter of
+// LBCARFPS (line, box, circle, arc, refresh, focus, pump, sleep), a figure's in lower case when
+// drawn in black and a sleep's when it is not 10 ms. onPump runs inside each PumpEvents, as
+// window events would; onSleep ends each frame.
 class RecordingPlatform final : public Platform {
  public:
-  std::vector<Record> log;
-  float playfieldWidth = 6855, playfieldHeight = 5655, windowWidth = 7110, windowHeight = 6015;
+  Raster raster{RasterPlatform::kInitialWidth, RasterPlatform::kInitialHeight};
+  std::string log;
+  float windowWidth = 4500, windowHeight = 3600;
   WindowHandle handle = 1, activeWindow = 1;
   std::function<void()> onPump, onSleep;
 
   void SetPenColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) override {
-    pen_ = std::uint32_t(r << 16 | g << 8 | b);
+    black_ = (r | g | b) == 0, raster.SetPenColour(r, g, b);
   }
-  void DrawLine(float a, float b, float c, float d) override { Log(Call::Line, {a, b, c, d}); }
-  void DrawBox(float a, float b, float c, float d) override { Log(Call::Box, {a, b, c, d}); }
-  void DrawCircle(float x, float y, float r) override { Log(Call::Circle, {x, y, r}); }
+  void DrawLine(float a, float b, float c, float d) override {
+    Log('L'), raster.DrawLine(a, b, c, d);
+  }
+  void DrawBox(float a, float b, float c, float d) override {
+    Log('B'), raster.DrawBox(a, b, c, d);
+  }
+  void DrawCircle(float x, float y, float r) override { Log('C'), raster.DrawCircle(x, y, r); }
   void DrawArc(float x, float y, float r, float from, float to) override {
-    Log(Call::Arc, {x, y, r, from, to});
+    Log('A'), raster.DrawArc(x, y, r, from, to);
   }
-  float PlayfieldWidth() const override { return playfieldWidth; }
-  float PlayfieldHeight() const override { return playfieldHeight; }
-  void SetPlayfieldWidth(float twips) override { playfieldWidth = twips; }
-  void SetPlayfieldHeight(float twips) override { playfieldHeight = twips; }
+  float PlayfieldWidth() const override { return raster.Width(); }
+  float PlayfieldHeight() const override { return raster.Height(); }
+  void SetPlayfieldWidth(float twips) override { raster.SetWidth(twips); }
+  void SetPlayfieldHeight(float twips) override { raster.SetHeight(twips); }
   float WindowWidth() const override { return windowWidth; }
   float WindowHeight() const override { return windowHeight; }
   WindowHandle Handle() const override { return handle; }
   WindowHandle GetActiveWindow() const override { return activeWindow; }
-  void RefreshPlayfield() override { Log(Call::Refresh, {}); }
-  void FocusPlayfield() override { Log(Call::Focus, {}); }
-  void PumpEvents() override { Log(Call::Pump, {}), onPump ? onPump() : void(); }
-  void Sleep(int ms) override { Log(Call::Sleep, {float(ms)}), onSleep ? onSleep() : void(); }
+  void RefreshPlayfield() override { log += 'R', raster.Clear(); }
+  void FocusPlayfield() override { log += 'F'; }
+  void PumpEvents() override { log += 'P', onPump ? onPump() : void(); }
+  void Sleep(int ms) override { log += ms == 10 ? 'S' : 's', onSleep ? onSleep() : void(); }
   [[noreturn]] void EndProgram() override { throw ProgramEnded{}; }
 
  private:
-  void Log(Call call, std::array<float, 5> args) { log.push_back({call, args, pen_}); }
-  std::uint32_t pen_ = 0x010203;  // neither white nor black: a figure drawn before a pen shows
+  void Log(char figure) { log += black_ ? char(figure - 'A' + 'a') : figure; }
+  bool black_ = false;
 };
+
+// As a backend presents: copies only the raster's changed areas into the window, whose pixels
+// start as garbage when its size changes; true when it then shows what the raster holds.
+inline bool ShowChanges(Raster& raster, std::vector<std::uint32_t>& window) {
+  const int width = raster.PixelWidth();
+  const std::uint32_t* pixels = raster.Pixels();
+  const std::size_t size = std::size_t(width) * raster.PixelHeight();
+  if (window.size() != size) window.assign(size, 0xFF00);
+  for (const PixelRect& r : raster.Dirty())
+    for (int y = r.y; y < r.y + r.h; ++y)
+      std::copy_n(pixels + y * width + r.x, r.w, window.begin() + y * width + r.x);
+  raster.ClearDirty();
+  return std::equal(window.begin(), window.end(), pixels);
+}
 
 }  // namespace quillfane::testing

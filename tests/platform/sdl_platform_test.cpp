@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <string>
 #include <utility>
@@ -48,11 +49,24 @@ namespace {
 
 struct KeyLog final : WindowEvents {
   void Form_Load() override {}
-  void Form_Resize() override {}
+  void Form_Resize() override { onResize(); }
   void Picture1_KeyDown(std::int16_t code, std::int16_t) override { keys.emplace_back(1, code); }
   void Picture1_KeyUp(std::int16_t code, std::int16_t) override { keys.emplace_back(0, code); }
   std::vector<std::pair<int, int>> keys;  // (down, code)
+  std::function<void()> onResize = [] {};
 };
+
+// Pixels where the window's surface differs from the raster, or from green when it should be
+// untouched.
+int Mismatches(SdlPlatform& platform, bool green = false) {
+  SDL_Surface* shown = SDL_GetWindowSurface(SDL_GetWindowFromID(Uint32(platform.Handle())));
+  int wrong = 0;
+  for (int y = 0; y < shown->h; ++y)
+    for (int x = 0; x < shown->w; ++x)
+      wrong += (static_cast<Uint32*>(shown->pixels)[y * shown->pitch / 4 + x] & 0xFFFFFF) !=
+               (green ? 0x00FF00 : platform.Playfield().PixelAt(x, y));
+  return wrong;
+}
 
 void Push(Uint32 type, Uint8 windowEvent = 0, SDL_Keycode key = 0, Uint16 mod = 0) {
   SDL_Event event{};
@@ -86,10 +100,12 @@ TEST(SdlPlatform, FramesPresentTheRasterAndAllocateNothing) {
   std::string error;
   auto platform = SdlPlatform::Create(error);
   ASSERT_NE(platform, nullptr) << error;
+  GameState state;
+  int resizes = 0;
   KeyLog events;
+  events.onResize = [&] { ++resizes, FitPlayfieldToWindow(state, *platform); };
   platform->SetWindowEvents(events);
   platform->Show();
-  GameState state;
   Form_Load(state);
   FitPlayfieldToWindow(state, *platform);
   state.KeyLeft = state.KeyThrust = true;
@@ -109,24 +125,36 @@ TEST(SdlPlatform, FramesPresentTheRasterAndAllocateNothing) {
 
   // The window's pixels against the raster's: after drawing, after the window's own pixels
   // were lost (exposed, restored), and after a refresh.
-  SDL_Surface* shown = SDL_GetWindowSurface(SDL_GetWindowFromID(Uint32(platform->Handle())));
-  const auto mismatches = [&] {
-    int wrong = 0;
-    for (int y = 0; y < shown->h; ++y)
-      for (int x = 0; x < shown->w; ++x)
-        wrong += (static_cast<Uint32*>(shown->pixels)[y * shown->pitch / 4 + x] & 0xFFFFFF) !=
-                 platform->Playfield().PixelAt(x, y);
-    return wrong;
-  };
-  EXPECT_EQ(mismatches(), 0);
+  EXPECT_EQ(Mismatches(*platform), 0);
+  SDL_Window* window = SDL_GetWindowFromID(Uint32(platform->Handle()));
   for (const Uint8 lost : {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_RESTORED}) {
-    SDL_FillRect(shown, nullptr, 0x00FF00);
+    SDL_FillRect(SDL_GetWindowSurface(window), nullptr, 0x00FF00);
     Push(SDL_WINDOWEVENT, lost);
     platform->PumpEvents();
-    EXPECT_EQ(mismatches(), 0) << int(lost);
+    EXPECT_EQ(Mismatches(*platform), 0) << int(lost);
   }
   platform->RefreshPlayfield();
-  EXPECT_EQ(mismatches(), 0);
+  EXPECT_EQ(Mismatches(*platform), 0);
+
+  // A window manager's resize, as SDL_SetWindowSize makes one: the game is told once and reads
+  // the new outer size (the dummy driver's windows have no frame). Past the raster's bound,
+  // which a window manager may ignore, one line is said, once, and nothing is shown.
+  SDL_SetWindowMaximumSize(window, 9000, 9000);
+  for (const auto& [width, height] :
+       {std::pair{640, 300}, {Raster::kMaxSide + 1, 200}, {300, 500}}) {
+    SDL_SetWindowSize(window, width, height);
+    SDL_FillRect(SDL_GetWindowSurface(window), nullptr, 0x00FF00);
+    resizes = 0;
+    ::testing::internal::CaptureStderr();
+    for (int frame = 0; frame < 3; ++frame) RunFrame(state, *platform);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    const bool tooLarge = width > Raster::kMaxSide;
+    EXPECT_TRUE(resizes == 1 && platform->PlayfieldWidth() == width * 15.0F &&
+                platform->PlayfieldHeight() == height * 15.0F && said.empty() != tooLarge &&
+                said.find("quillfane:", 1) == std::string::npos &&
+                Mismatches(*platform, tooLarge) == 0)
+        << width << ": " << resizes << " resizes, said " << said;
+  }
   EXPECT_EXIT((Push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE), platform->PumpEvents()),
               ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT((Push(SDL_QUIT), platform->PumpEvents()), ::testing::ExitedWithCode(0), "");
