@@ -36,3 +36,4 @@ bash scripts/check-package.sh build
 
 echo "== Windows: Quillfane.exe cross-built, read back, tested under Wine"
 scripts/check-windows.sh
+scripts/check-web.sh

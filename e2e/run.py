@@ -1,7 +1,8 @@
 # The real game in its own X session (Xvfb, a window manager, keys through XTEST, the
 # window's pixels read back), checked against what a player sees.
 # Usage: run.py SCENARIO GAME, where GAME is a command line ("wine64 Q.exe" too).
-import ctypes, math, os, shlex, subprocess, sys, tempfile, time  # noqa: E401
+# The web page plays in headless Chromium instead: run.py web BUILD-WEB-DIRECTORY.
+import ctypes, json, math, os, shlex, subprocess, sys, tempfile, time, urllib.request  # noqa: E401
 from Xlib import X, display
 
 
@@ -75,6 +76,72 @@ class XSession:
     def xdo(self, script, *more):  # xdotool's commands, such as "keydown Up sleep 0.2 keyup Up"; returns its output
         run = subprocess.run(["xdotool", *script.split(), *more], env=self.env, stdout=subprocess.PIPE, stderr=self.log)
         return run.stdout
+
+
+class Browser(XSession):
+    # Headless Chromium over the DevTools Protocol on the pages a local server serves from root.
+    # To Game it is an X session whose one window is the canvas, frameless; the page, a process.
+    KEYS = {"Left": "ArrowLeft 37", "Up": "ArrowUp 38", "Right": "ArrowRight 39", "Down": "ArrowDown 40",
+            "space": "Space 32", "Escape": "Escape 27"}
+
+    def __init__(self, root):
+        import websocket  # Debian's python3-websocket
+        self.procs, self.tmp, self.id, self.env = [], tempfile.TemporaryDirectory(prefix="quillfane-web"), 0, dict(os.environ)
+        self.log, ports = open(os.path.join(self.tmp.name, "log"), "w+b"), os.path.join(self.tmp.name, "DevToolsActivePort")
+        server = self.spawn([sys.executable, "-um", "http.server", "-b", "127.0.0.1", "-d", root, "0"], subprocess.PIPE)
+        self.url = "http://127.0.0.1:%d/" % int(server.stdout.readline().split()[5])
+        self.xvfb = self.spawn(["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                                "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                                "--user-data-dir=" + self.tmp.name, "--remote-debugging-port=0"])
+        expect(poll(lambda: os.path.exists(ports) and open(ports).read(), 10), "Chromium's DevTools port", "none")
+        targets = json.load(urllib.request.urlopen("http://127.0.0.1:%s/json/list" % open(ports).read().split()[0]))
+        page = next(t for t in targets if t["type"] == "page")
+        self.page, self.d = page["id"], websocket.create_connection(page["webSocketDebuggerUrl"], suppress_origin=True)
+        self.send("Network.enable"), self.send("Network.setCacheDisabled", cacheDisabled=True), self.focus(True)
+
+    def focus(self, on):  # as a browser window in front has it; only without it can a tab be hidden
+        self.send("Emulation.setFocusEmulationEnabled", enabled=on)
+
+    def send(self, method, **params):  # its result; events that come first are ignored
+        self.id += 1
+        self.d.send(json.dumps({"id": self.id, "method": method, "params": params}))
+        while (answer := json.loads(self.d.recv())).get("id") != self.id:
+            pass
+        expect("error" not in answer, method + " to succeed", answer.get("error"))
+        return answer["result"]
+
+    def js(self, expression):
+        return self.send("Runtime.evaluate", expression=expression, returnByValue=True)["result"].get("value")
+
+    def spawn(self, argv, stdout=None):  # a page is opened in the tab
+        if not argv[0].endswith(".html"):
+            return super().spawn(argv, stdout)
+        self.send("Page.navigate", url=self.url + argv[0])
+        return self
+
+    def poll(self):  # the page as a process: 0 once it says the game has ended
+        self.returncode = 0 if self.js("document.body.dataset.state") == "ended" else None
+        return self.returncode
+
+    def find(self, title, deadline=5):
+        return poll(lambda: self.js("document.title") == title and "canvas", deadline)
+
+    def rect(self, window):
+        return (0, 0, *self.js("[canvas.width, canvas.height]") * 2, 0)
+
+    def capture(self, window):
+        w, h, lit = self.js("(d => [canvas.width, canvas.height, d.flatMap((v, i) => (v & 0xFFFFFF ? [i] : []))])([...new Uint32"
+                            "Array(canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data.buffer)])")
+        return w, h, {(i % w, i // w) for i in lit}
+
+    def xdo(self, script, *more):  # xdotool's keydown, keyup, key and sleep, as real key events
+        words = script.split()
+        for verb, arg in zip(words[::2], words[1::2]):
+            code, vk = self.KEYS.get(arg, "- 0").split()
+            for kind in {"keydown": ["rawKeyDown"], "keyup": ["keyUp"], "key": ["rawKeyDown", "keyUp"]}.get(verb, []):
+                self.send("Input.dispatchKeyEvent", type=kind, code=code, key=" " if vk == "32" else code,
+                          windowsVirtualKeyCode=int(vk))
+            time.sleep(float(arg) if verb == "sleep" else 0)
 
 
 class Game:  # started, and showing its start picture
@@ -193,12 +260,48 @@ d.screen().root.change_property(d.intern_atom("_NET_WORKAREA"), Xatom.CARDINAL, 
 while True: d.next_event()"""
 
 
+def clumps(points):  # groups of touching pixels
+    groups = []
+    for p in points:
+        near = [g for g in groups if any(math.dist(p, q) < 1.5 for q in g)]
+        groups = [g for g in groups if g not in near] + [sum(near, [p])]
+    return len(groups)
+
+
+def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new game
+    game = Game(s, argv)
+    game.turn("Left", 1), game.turn("Right", -1)
+    centre = game.alone("turned")[1]
+    beyond = lambda r: [p for p in game.lit() if math.dist(p, centre) > r]  # noqa: E731
+    s.xdo("keydown Down")
+    expect(poll(lambda: len(beyond(24)) > 100), "Down to show the shield", "%d pixels out there" % len(beyond(24)))
+    s.xdo("keydown space sleep 0.1 keyup space")
+    expect(not poll(lambda: beyond(33), 0.5), "no bullets with the shield up", beyond(33))
+    s.xdo("keyup Down"), game.alone("the shield down"), s.xdo("keydown space sleep 0.05 keyup space")
+    expect(poll(lambda: clumps(beyond(25)) == 2, 1), "Space to fire one pair of bullets", beyond(25))
+    s.xdo("keydown Left sleep 0.1")  # held when the tab is hidden, and never released here
+    s.focus(False)
+    other = s.send("Target.createTarget", url="about:blank")["targetId"]
+    expect(poll(lambda: s.js("document.hidden")), "the tab hidden", "it shown")
+    s.js("(g => (g.fillStyle = '#fff', g.fillRect(400, 5, 30, 30)))(canvas.getContext('2d'))")  # for the repaint to wipe
+    s.send("Target.activateTarget", targetId=s.page), s.send("Target.closeTarget", targetId=other), s.focus(True)
+    heading = game.alone("the tab shown again, repainted")[0]
+    time.sleep(0.3)
+    expect(game.alone("a while later")[0] == heading, "Left released when the tab was hidden", "the ship turning")
+    s.xdo("keyup Left"), game.turn("Left", 1)  # so the ended game's picture is no start picture
+    s.xdo("key Escape"), game.ends("Esc")
+    said = s.js("document.getElementById('status').textContent")
+    expect("ended" in said and "start a new" in said, "the page to say the game ended and how to start one", said)
+    s.xdo("key space"), game.shows_start("a new game after a key")
+
+
 def main():
     (name, argv), began = sys.argv[1:], time.monotonic()
     wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None}.get(name, ("openbox", "--sm-disable"))
-    s = XSession(wm)
+    s = Browser(argv) if name == "web" else XSession(wm)
     try:
-        {f.__name__: f for f in (flight, window, unshown, failures)}[name](s, shlex.split(argv))
+        scenarios = {f.__name__: f for f in (flight, window, unshown, failures, web)}
+        scenarios[name](s, ["index.html"] if name == "web" else shlex.split(argv))
     except BaseException:  # the traceback says what was expected and what was seen
         print(s.close())
         raise
