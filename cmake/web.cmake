@@ -7,6 +7,11 @@ if(quillfane_minor LESS 10)
 endif()
 set(QUILLFANE_VERSION_TEXT ${PROJECT_VERSION_MAJOR}.${quillfane_minor})
 
+# emcc's linker runs node scripts that need modules Debian keeps where its node does not look;
+# set here, a build run without the preset finds them too.
+set(QUILLFANE_NODE_PATH /usr/share/nodejs CACHE PATH "Where Debian keeps node's modules")
+set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=${QUILLFANE_NODE_PATH})
+
 add_library(quillfane_platform STATIC platform/web_platform.cpp)
 target_link_libraries(quillfane_platform
   PUBLIC quillfane_raster PRIVATE quillfane_web_keys quillfane_warnings)

@@ -84,6 +84,7 @@ class Browser(XSession):
     def __init__(self, root):
         import websocket  # Debian's python3-websocket
         self.procs, self.tmp, self.id, self.env = [], tempfile.TemporaryDirectory(prefix="quillfane-web"), 0, dict(os.environ)
+        self.errors = []  # the page's uncaught exceptions
         self.log, ports = open(os.path.join(self.tmp.name, "log"), "w+b"), os.path.join(self.tmp.name, "DevToolsActivePort")
         server = XSession.spawn(self, [sys.executable, "-um", "http.server", "-b", "127.0.0.1", "-d", root, "0"], subprocess.PIPE)
         self.url = "http://127.0.0.1:%d/" % int(server.stdout.readline().split()[5])
@@ -94,12 +95,13 @@ class Browser(XSession):
         page = next(t for t in json.load(urllib.request.urlopen("http://127.0.0.1:%s/json/list" % open(ports).read().split()[0]))
                     if t["type"] == "page")
         self.page, self.d = page["id"], websocket.create_connection(page["webSocketDebuggerUrl"], suppress_origin=True)
-        self.send("Emulation.setFocusEmulationEnabled", enabled=True)  # as a window in front has; without, a tab can hide
+        self.send("Runtime.enable"), self.send("Emulation.setFocusEmulationEnabled", enabled=True)  # as a window in front has
 
-    def send(self, method, **params):  # its result; events that come first are ignored
+    def send(self, method, **params):  # its result; of the events that come first, only exceptions are kept
         self.id += 1
         self.d.send(json.dumps({"id": self.id, "method": method, "params": params}))
-        answer = next(a for a in iter(lambda: json.loads(self.d.recv()), None) if a.get("id") == self.id)
+        answer = next(a for a in iter(lambda: json.loads(self.d.recv()), None)
+                      if a.get("id") == self.id or a.get("method") == "Runtime.exceptionThrown" and self.errors.append(a))
         expect("error" not in answer, method + " to succeed", answer.get("error"))
         return answer["result"]
 
@@ -254,7 +256,7 @@ def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new gam
     s.xdo("keyup Down"), game.alone("the shield down"), s.xdo("keydown space sleep 0.05 keyup space")
     expect(poll(lambda: 2 <= len(p := beyond(25)) <= 8 and max(math.dist(a, b) for a in p for b in p) > 9, 1),
            "Space to fire one pair of bullets, apart", beyond(25))
-    s.xdo("keydown Left sleep 0.1"), focus(False)  # Left held when the tab is hidden, and never released here
+    s.xdo("keydown Left sleep 0.1"), focus(False)  # Left held, never released here; a tab hides only so
     other = s.send("Target.createTarget", url="about:blank")["targetId"]
     expect(poll(lambda: s.js("document.hidden")), "the tab hidden", "it shown")
     s.js("(g => (g.fillStyle = '#fff', g.fillRect(400, 5, 30, 30)))(canvas.getContext('2d'))")  # for the repaint to wipe
@@ -263,6 +265,7 @@ def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new gam
     expect(game.alone("a while later")[0] == heading, "Left released when the tab was hidden", "the ship turning")
     s.xdo("keyup Left key Escape"), game.ends("Esc")
     s.xdo("key space"), game.shows_start("a new game after a key")
+    expect(not s.errors, "no uncaught exception on the page", s.errors)
 
 
 def main():
