@@ -83,8 +83,8 @@ class Browser(XSession):
     # To Game it is an X session whose one window is the canvas, frameless; the page, a process.
     def __init__(self, root):
         import websocket  # Debian's python3-websocket
-        self.procs, self.tmp, self.id, self.env = [], tempfile.TemporaryDirectory(prefix="quillfane-web"), 0, dict(os.environ)
-        self.errors = []  # the page's uncaught exceptions
+        self.procs, self.errors, self.id, self.env = [], [], 0, dict(os.environ)  # errors: the page's uncaught exceptions
+        self.tmp = tempfile.TemporaryDirectory(prefix="quillfane-web")
         self.log, ports = open(os.path.join(self.tmp.name, "log"), "w+b"), os.path.join(self.tmp.name, "DevToolsActivePort")
         server = XSession.spawn(self, [sys.executable, "-um", "http.server", "-b", "127.0.0.1", "-d", root, "0"], subprocess.PIPE)
         self.url = "http://127.0.0.1:%d/" % int(server.stdout.readline().split()[5])
@@ -105,8 +105,7 @@ class Browser(XSession):
         expect("error" not in answer, method + " to succeed", answer.get("error"))
         return answer["result"]
 
-    def js(self, expression):
-        return self.send("Runtime.evaluate", expression=expression, returnByValue=True)["result"].get("value")
+    js = lambda self, expression: self.send("Runtime.evaluate", expression=expression, returnByValue=True)["result"].get("value")  # noqa: E731
 
     spawn = lambda self, argv: self.send("Page.navigate", url=self.url + argv[0]) and self  # noqa: E731  opens the page
     # The page as a process: status 0 once it says the game has ended.
@@ -115,10 +114,9 @@ class Browser(XSession):
     find = lambda self, title, deadline=5: poll(lambda: self.js("document.title") == title and "canvas", deadline)  # noqa: E731
     rect = lambda self, window: (0, 0, *self.js("[canvas.width, canvas.height]") * 2, 0)  # noqa: E731
 
-    def capture(self, window):
-        w, h, lit = self.js("(d => [canvas.width, canvas.height, d.flatMap((v, i) => (v & 0xFFFFFF ? [i] : []))])([...new Uint32"
-                            "Array(canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data.buffer)])")
-        return w, h, {(i % w, i // w) for i in lit}
+    capture = lambda self, window: (lambda w, h, lit: (w, h, {(i % w, i // w) for i in lit}))(*self.js(  # noqa: E731
+        "(d => [canvas.width, canvas.height, d.flatMap((v, i) => (v & 0xFFFFFF ? [i] : []))])([...new Uint32Array("
+        "canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data.buffer)])"))
 
     def xdo(self, script, *more):  # xdotool's keydown, keyup, key and sleep for the arrows, space and Escape, as key events
         for verb, arg in zip(script.split()[::2], script.split()[1::2]):

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "platform/web_keys.h"
 
@@ -28,14 +27,15 @@ EM_JS(int, quillfane_open_canvas, (), {
 EM_JS(int, quillfane_canvas_width, (), { return Module['canvas'].width; });
 EM_JS(int, quillfane_canvas_height, (), { return Module['canvas'].height; });
 
-// The image is a view on the module's memory, made again only when the buffer moves or the
-// memory grows; putImageData copies just the rectangle asked for.
+// The image is a view on the raster's own memory, made again only when the buffer moves or
+// the memory grows; putImageData copies just the rectangle asked for. The canvas ignores the
+// fourth byte, alpha, as an opaque canvas does.
 EM_JS(void, quillfane_put,
-      (const void* rgba, int width, int height, int x, int y, int w, int h, int blackFirst), {
+      (const void* pixels, int width, int height, int x, int y, int w, int h, int blackFirst), {
         var image = Module['quillfaneImage'];
-        if (!image || image.data.buffer != HEAPU8.buffer || image.data.byteOffset != rgba ||
+        if (!image || image.data.buffer != HEAPU8.buffer || image.data.byteOffset != pixels ||
             image.width != width || image.height != height) {
-          var view = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
+          var view = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
           image = Module['quillfaneImage'] = new ImageData(view, width, height);
         }
         var context = Module['quillfaneContext'];
@@ -67,11 +67,6 @@ struct KeyEvent {
   std::int16_t code;
 };
 
-// Opaque black; the canvas takes red, green, blue and alpha bytes in that order.
-constexpr std::uint32_t ToCanvasPixel(std::uint32_t rgb) {
-  return 0xFF000000U | (rgb & 0xFFU) << 16 | (rgb & 0xFF00U) | (rgb >> 16 & 0xFFU);
-}
-
 }  // namespace
 
 struct WebPlatform::Impl {
@@ -81,7 +76,6 @@ struct WebPlatform::Impl {
   void ReleaseHeld();
   void DeliverResizeIfChanged();
   void Present();
-  void Convert(const PixelRect& area, const std::uint32_t* pixels, int width);
   static EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void* impl);
   static EM_BOOL OnBlur(int type, const EmscriptenFocusEvent* event, void* impl);
   static EM_BOOL OnVisibility(int type, const EmscriptenVisibilityChangeEvent* event, void* impl);
@@ -103,8 +97,6 @@ struct WebPlatform::Impl {
   int height = 0;
   // The canvas cannot be trusted (shown, resized, refreshed): copy all and black the rest.
   bool presentWhole = true;
-  // The raster's pixels as the canvas takes them.
-  std::vector<std::uint32_t> canvasPixels;
 };
 
 void WebPlatform::Impl::Queue(bool down, std::int16_t code) {
@@ -130,34 +122,16 @@ void WebPlatform::Impl::DeliverResizeIfChanged() {
   if (events != nullptr) events->Form_Resize();
 }
 
-void WebPlatform::Impl::Convert(const PixelRect& area, const std::uint32_t* pixels, int stride) {
-  for (int y = area.y; y < area.y + area.h; ++y) {
-    const std::size_t row = static_cast<std::size_t>(y) * stride;
-    for (int x = area.x; x < area.x + area.w; ++x) {
-      canvasPixels[row + x] = ToCanvasPixel(pixels[row + x]);
-    }
-  }
-}
-
 void WebPlatform::Impl::Present() {
   const std::uint32_t* pixels = playfield.Pixels();
   const int pixelWidth = playfield.PixelWidth();
   const int pixelHeight = playfield.PixelHeight();
-  const auto size = static_cast<std::size_t>(pixelWidth) * pixelHeight;
-  if (canvasPixels.size() != size) {
-    canvasPixels.assign(size, ToCanvasPixel(0));
-    presentWhole = true;
-  }
   if (presentWhole) {
-    const PixelRect whole{0, 0, pixelWidth, pixelHeight};
-    Convert(whole, pixels, pixelWidth);
-    quillfane_put(canvasPixels.data(), pixelWidth, pixelHeight, 0, 0, pixelWidth, pixelHeight, 1);
+    quillfane_put(pixels, pixelWidth, pixelHeight, 0, 0, pixelWidth, pixelHeight, 1);
     presentWhole = false;
   } else {
     for (const PixelRect& area : playfield.Dirty()) {
-      Convert(area, pixels, pixelWidth);
-      quillfane_put(canvasPixels.data(), pixelWidth, pixelHeight, area.x, area.y, area.w, area.h,
-                    0);
+      quillfane_put(pixels, pixelWidth, pixelHeight, area.x, area.y, area.w, area.h, 0);
     }
   }
   playfield.ClearDirty();
@@ -218,6 +192,12 @@ void WebPlatform::ReportStartFailure(const std::string& error) {
 }
 
 void WebPlatform::SetWindowEvents(WindowEvents& events) { impl_->events = &events; }
+
+// The raster stores 0x00RRGGBB words, whose bytes in memory run blue, green, red: with red
+// and blue traded here, they run red, green, blue, as the canvas reads them.
+void WebPlatform::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  RasterPlatform::SetPenColour(blue, green, red);
+}
 
 void WebPlatform::Show() {
   quillfane_focus_canvas();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -12,7 +13,8 @@ namespace quillfane {
 // The game in a web page: the page's canvas is the window's client area and, there being no
 // frame, its outer size too. The frame loop blocks as on the desktop; Sleep hands the browser
 // its turn. Key, focus and visibility events are queued as they come and handed to the game
-// inside PumpEvents; only the raster's changed area is copied to the canvas.
+// inside PumpEvents; only the raster's changed area is copied to the canvas, straight from the
+// raster's memory.
 class WebPlatform final : public RasterPlatform {
  public:
   // Null, with a one-line reason in error, when the page has no 2D canvas.
@@ -27,6 +29,7 @@ class WebPlatform final : public RasterPlatform {
   // Gives the canvas the keys and draws it whole; the caller delivers the first resize.
   void Show();
 
+  void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override;
   float WindowWidth() const override;
   float WindowHeight() const override;
   WindowHandle Handle() const override;

@@ -81,7 +81,7 @@ FAULTS = {
 WEB_FAULTS = {
     "web present skips rects": ("platform/web_platform.cpp", "    for (const PixelRect& area : playfield.Dirty()) {", "    for (const PixelRect& area : playfield.Dirty().first(playfield.Dirty().size() > 1)) {"),
     "web keys delivered from the callback": ("platform/web_platform.cpp", "static_cast<Impl*>(impl)->Queue(type == EMSCRIPTEN_EVENT_KEYDOWN, code);", "if (auto* e = static_cast<Impl*>(impl)->events) type == EMSCRIPTEN_EVENT_KEYDOWN ? e->Picture1_KeyDown(code, 0) : e->Picture1_KeyUp(code, 0);"),
-    "web present converts nothing": ("platform/web_platform.cpp", "      Convert(area, pixels, pixelWidth);\n      quillfane_put", "      quillfane_put"),
+    "web present puts nothing": ("platform/web_platform.cpp", "      quillfane_put(pixels, pixelWidth, pixelHeight, area.x, area.y, area.w, area.h, 0);", ""),
     "web key-ups as key-downs": ("platform/web_platform.cpp", "Queue(type == EMSCRIPTEN_EVENT_KEYDOWN, code)", "Queue(type != 0, code)"),
     "web held keys kept when hidden": ("platform/web_platform.cpp", "    if (held[code]) Queue(false, static_cast<std::int16_t>(code));", "    (void)code;"),
     "web canvas resize ignored": ("platform/web_platform.cpp", "  if (nowWidth == width && nowHeight == height) return;", "  return;"),
