@@ -3,8 +3,9 @@
 page weight (index.html, quillfane.js and quillfane.wasm, plain and gzipped), the time from
 navigation to the first drawn frame, frames per second, and the browser's CPU per frame (all
 of Chromium's processes) against the reference page (bench/web_reference.cpp, a blocking
-wasm loop that moves a small square) in the same run, with Left and Up held and Space tapped
-every 0.2 s in both. Nothing is asserted: these are figures to read against the goals.
+wasm loop that moves a small square), with Left and Up held and Space tapped
+every 0.2 s in both; the two run at the same time, each in its own browser, so that the
+machine's other load weighs on both alike. Nothing is asserted: these are figures to read against the goals.
 Usage: bench/web_budgets.py [BUILD-WEB [SECONDS [ROUNDS]]]   (default build-web 5 3)"""
 
 import gzip, os, statistics, sys, time  # noqa: E401
@@ -52,15 +53,23 @@ def open_page(b, page):
     return poll(lambda: b.js("window.budget && budget.firstFrame"), 10)
 
 
-def run_page(b, page, seconds):  # frames per second and CPU seconds per frame
-    open_page(b, page)
-    b.xdo("keydown Left keydown Up")
-    frames0, cpu0, t0 = b.js("budget.frames"), cpu_seconds(b.xvfb.pid), time.monotonic()
-    while time.monotonic() - t0 < seconds:
-        b.xdo("keydown space sleep 0.05 keyup space sleep 0.15")
-    frames, cpu, elapsed = b.js("budget.frames") - frames0, cpu_seconds(b.xvfb.pid) - cpu0, time.monotonic() - t0
-    b.xdo("keyup Left keyup Up")
-    return frames / elapsed, cpu / max(frames, 1)
+def side_by_side(browsers, seconds):  # frames per second and CPU seconds per frame of each, over the same time
+    for b in browsers:
+        b.xdo("keydown Left keydown Up")
+    before = [(b.js("budget.frames"), cpu_seconds(b.xvfb.pid)) for b in browsers]
+    began = time.monotonic()
+    while time.monotonic() - began < seconds:
+        for b in browsers:
+            b.xdo("keydown space")
+        time.sleep(0.05)
+        for b in browsers:
+            b.xdo("keyup space")
+        time.sleep(0.15)
+    elapsed = time.monotonic() - began
+    after = [(b.js("budget.frames"), cpu_seconds(b.xvfb.pid)) for b in browsers]
+    for b in browsers:
+        b.xdo("keyup Left keyup Up")
+    return [((f1 - f0) / elapsed, (c1 - c0) / max(f1 - f0, 1)) for (f0, c0), (f1, c1) in zip(before, after)]
 
 
 def main():
@@ -68,24 +77,25 @@ def main():
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 5
     rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 3
     weight(build)
-    b = Browser(build)
+    game, reference = Browser(build), Browser(build)
     try:
-        b.send("Page.enable"), b.send("Page.addScriptToEvaluateOnNewDocument", source=PROBE)
-        firsts = [open_page(b, "index.html") for _ in range(5)]
+        for b in (game, reference):
+            b.send("Page.enable"), b.send("Page.addScriptToEvaluateOnNewDocument", source=PROBE)
+        firsts = [open_page(game, "index.html") for _ in range(5)]
         print("navigation to the first drawn frame: median %.0f ms of 5 loads (%s ms; goal at most 300 ms)"
               % (statistics.median(firsts), ", ".join("%.0f" % f for f in firsts)))
+        open_page(reference, "web_reference.html")
         ratios, rates = [], []
         for n in range(rounds):
-            fps, game = run_page(b, "index.html", seconds)
-            _, reference = run_page(b, "web_reference.html", seconds)
-            ratios.append(game / reference)
+            (fps, mine), (_, theirs) = side_by_side((game, reference), seconds)
+            ratios.append(mine / theirs)
             rates.append(fps)
             print("round %d: %.1f frames/s; CPU per frame %.3f ms, reference %.3f ms: %.2fx"
-                  % (n + 1, fps, game * 1000, reference * 1000, game / reference))
+                  % (n + 1, fps, mine * 1000, theirs * 1000, mine / theirs))
         print("frames per second: median %.1f (goal 90 to 105)" % statistics.median(rates))
         print("browser CPU per frame against the reference: median %.2fx (goal at most 1.1x)" % statistics.median(ratios))
     finally:
-        b.close()
+        game.close(), reference.close()
 
 
 if __name__ == "__main__":
