@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/ensure-packages.sh
-ensure_packages cmake make emscripten nodejs googletest chromium python3 python3-websocket
+ensure_packages cmake make emscripten nodejs googletest chromium python3 python3-websocket python3-xlib
 began=$SECONDS
 
 echo "== web: build"
