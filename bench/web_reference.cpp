@@ -12,7 +12,8 @@ EM_JS(void, reference_put, (const void* rgba, int width, int height, int x, int 
   if (!image || image.data.buffer != HEAPU8.buffer) {
     image = Module['referenceImage'] = new ImageData(
         new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
-    Module['referenceContext'] = Module['canvas'].getContext('2d', {alpha : false});
+    Module['referenceContext'] =
+        Module['canvas'].getContext('2d', {alpha : false, desynchronized : true});
   }
   Module['referenceContext'].putImageData(image, 0, 0, x, y, w, h);
 });
