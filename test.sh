@@ -45,3 +45,4 @@ bash scripts/check-package.sh build-test
 
 echo "== Windows: Quillfane.exe cross-built, read back, tested under Wine"
 scripts/check-windows.sh
+scripts/check-web.sh

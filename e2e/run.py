@@ -1,7 +1,7 @@
 # The real game in its own X session (Xvfb, a window manager, keys through XTEST, the
 # window's pixels read back), checked against what a player sees.
 # Usage: run.py SCENARIO GAME, where GAME is a command line ("wine64 Q.exe" too).
-import ctypes, json, math, os, pwd, shlex, socket, subprocess, sys, tempfile, time  # noqa: E401
+import ctypes, json, math, os, pwd, shlex, socket, subprocess, sys, tempfile, time, urllib.request  # noqa: E401
 from Xlib import X, display
 
 
@@ -116,6 +116,54 @@ class WaylandSession(XSession):
         words, flags = script.split(), {"keydown": "-P", "keyup": "-p", "key": "-k", "sleep": "-s"}
         argv = [a for c, k in zip(words[::2], words[1::2]) for a in (flags[c], str(int(float(k) * 1000)) if c == "sleep" else k)]
         subprocess.run(["wtype", *argv], env=self.env, stderr=self.log)
+
+
+class Browser(XSession):
+    # Headless Chromium over the DevTools Protocol on the pages a local server serves from root.
+    # To Game it is an X session whose one window is the canvas, frameless; the page, a process.
+    def __init__(self, root):
+        import websocket  # Debian's python3-websocket
+        self.procs, self.errors, self.id, self.env = [], [], 0, dict(os.environ)  # errors: the page's uncaught exceptions
+        self.tmp = tempfile.TemporaryDirectory(prefix="quillfane-web")
+        self.log, ports = open(os.path.join(self.tmp.name, "log"), "w+b"), os.path.join(self.tmp.name, "DevToolsActivePort")
+        server = XSession.spawn(self, [sys.executable, "-um", "http.server", "-b", "127.0.0.1", "-d", root, "0"], subprocess.PIPE)
+        self.url = "http://127.0.0.1:%d/" % int(server.stdout.readline().split()[5])
+        self.xvfb = XSession.spawn(self, ["chromium", "--user-data-dir=" + self.tmp.name, *"--headless --no-sandbox --disable-gpu --disable-quic "
+                                          "--no-first-run --disable-background-networking --disable-component-update --disable-sync "
+                                          "--remote-debugging-port=0".split()])
+        expect(poll(lambda: os.path.exists(ports) and open(ports).read(), 10), "Chromium's DevTools port", "none")
+        page = next(t for t in json.load(urllib.request.urlopen("http://127.0.0.1:%s/json/list" % open(ports).read().split()[0]))
+                    if t["type"] == "page")
+        self.page, self.d = page["id"], websocket.create_connection(page["webSocketDebuggerUrl"], suppress_origin=True)
+        self.send("Runtime.enable"), self.send("Emulation.setFocusEmulationEnabled", enabled=True)  # as a window in front has
+
+    def send(self, method, **params):  # its result; of the events that come first, only exceptions are kept
+        self.id += 1
+        self.d.send(json.dumps({"id": self.id, "method": method, "params": params}))
+        answer = next(a for a in iter(lambda: json.loads(self.d.recv()), None)
+                      if a.get("id") == self.id or a.get("method") == "Runtime.exceptionThrown" and self.errors.append(a))
+        expect("error" not in answer, method + " to succeed", answer.get("error"))
+        return answer["result"]
+
+    js = lambda self, expression: self.send("Runtime.evaluate", expression=expression, returnByValue=True)["result"].get("value")  # noqa: E731
+
+    spawn = lambda self, argv: self.send("Page.navigate", url=self.url + argv[0]) and self  # noqa: E731  opens the page
+    # The page as a process: status 0 once it says the game has ended.
+    returncode = property(lambda self: 0 if self.js("document.body.dataset.state") == "ended" else None)
+    poll = lambda self: self.returncode  # noqa: E731
+    find = lambda self, title, deadline=5: poll(lambda: self.js("document.title") == title and "canvas", deadline)  # noqa: E731
+    rect = lambda self, window: (0, 0, *self.js("[canvas.width, canvas.height]") * 2, 0)  # noqa: E731
+
+    capture = lambda self, window: (lambda w, h, lit: (w, h, {(i % w, i // w) for i in lit}))(*self.js(  # noqa: E731
+        "(d => [canvas.width, canvas.height, d.flatMap((v, i) => (v & 0xFFFFFF ? [i] : []))])([...new Uint32Array("
+        "canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data.buffer)])"))
+
+    def xdo(self, script, *more):  # xdotool's keydown, keyup, key and sleep for the arrows, space and Escape, as key events
+        for verb, arg in zip(script.split()[::2], script.split()[1::2]):
+            for kind in {"keydown": ["rawKeyDown"], "keyup": ["keyUp"], "key": ["rawKeyDown", "keyUp"]}.get(verb, []):
+                code, vk = {"space": ("Space", 32), "Escape": ("Escape", 27)}.get(arg) or ("Arrow" + arg, 37 + "Left Up Right Down".split().index(arg))
+                self.send("Input.dispatchKeyEvent", type=kind, code=code, key=" " if vk == 32 else code, windowsVirtualKeyCode=vk)
+            time.sleep(float(arg) if verb == "sleep" else 0)
 
 
 class Game:  # started, and showing its start picture
@@ -281,17 +329,42 @@ d.screen().root.change_property(d.intern_atom("_NET_WORKAREA"), Xatom.CARDINAL, 
 while True: d.next_event()"""
 
 
+def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new game
+    game, focus = Game(s, argv), lambda on: s.send("Emulation.setFocusEmulationEnabled", enabled=on)
+    s.js("fill.click()"), game.shows_start("the canvas grown to fill the page")  # a resize
+    game.turn("Left", 1), game.turn("Right", -1)
+    centre, _ = game.alone("turned")[1], s.xdo("keydown Down")
+    beyond = lambda r: [p for p in game.lit() if math.dist(p, centre) > r]  # noqa: E731
+    expect(poll(lambda: len(beyond(24)) > 100), "Down to show the shield", "%d pixels out there" % len(beyond(24)))
+    s.xdo("keydown space sleep 0.1 keyup space")
+    expect(not poll(lambda: beyond(33), 0.5), "no bullets with the shield up", beyond(33))
+    s.xdo("keyup Down"), game.alone("the shield down"), s.xdo("keydown space sleep 0.05 keyup space")
+    expect(poll(lambda: 2 <= len(p := beyond(25)) <= 8 and max(math.dist(a, b) for a in p for b in p) > 9, 1),
+           "Space to fire one pair of bullets, apart", beyond(25))
+    s.xdo("keydown Left sleep 0.1"), focus(False)  # Left held, never released here; a tab hides only so
+    other = s.send("Target.createTarget", url="about:blank")["targetId"]
+    expect(poll(lambda: s.js("document.hidden")), "the tab hidden", "it shown")
+    s.js("(g => (g.fillStyle = '#fff', g.fillRect(400, 5, 30, 30)))(canvas.getContext('2d'))")  # for the repaint to wipe
+    s.send("Target.activateTarget", targetId=s.page), s.send("Target.closeTarget", targetId=other), focus(True)
+    heading, _ = game.alone("the tab shown again, repainted")[0], time.sleep(0.3)
+    expect(game.alone("a while later")[0] == heading, "Left released when the tab was hidden", "the ship turning")
+    s.xdo("keyup Left key Escape"), game.ends("Esc")
+    s.xdo("key space"), game.shows_start("a new game after a key")
+    expect(not s.errors, "no uncaught exception on the page", s.errors)
+
+
 def main():
-    scenarios = {f.__name__: f for f in (flight, window, unshown, failures, hostile, wayland, hidpi)}
+    scenarios = {f.__name__: f for f in (flight, window, unshown, failures, hostile, wayland, hidpi, web)}
     if len(sys.argv) != 3 or sys.argv[1] not in scenarios:
         print("usage: run.py SCENARIO GAME\n  SCENARIO: one of %s\n  GAME: the game's command line as one argument, "
               "such as build-test/quillfane or \"wine /path/Quillfane.exe\"" % ", ".join(scenarios), file=sys.stderr)
         sys.exit(2)
     (name, argv), began = sys.argv[1:], time.monotonic()
     wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None, "hostile": None, "hidpi": None}.get(name, ("openbox", "--sm-disable"))
-    s = WaylandSession() if name == "wayland" else XSession(wm, (1920, 1200) if name == "hidpi" else (1024, 768))
+    s = Browser(argv) if name == "web" else WaylandSession() if name == "wayland" else \
+        XSession(wm, (1920, 1200) if name == "hidpi" else (1024, 768))
     try:
-        scenarios[name](s, shlex.split(argv))
+        scenarios[name](s, ["index.html"] if name == "web" else shlex.split(argv))
     except BaseException:  # the traceback says what was expected and what was seen
         print(s.close())
         raise

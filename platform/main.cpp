@@ -4,6 +4,9 @@
 #ifdef _WIN32
 #include "platform/win32_platform.h"
 using Backend = quillfane::Win32Platform;
+#elif defined(__EMSCRIPTEN__)
+#include "platform/web_platform.h"
+using Backend = quillfane::WebPlatform;
 #else
 #include "platform/command_line.h"
 #include "platform/sdl_platform.h"

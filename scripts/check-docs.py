@@ -12,7 +12,9 @@ import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # Pages in the source tree, each with the sections of docs/usage.txt it must give.
-PAGES = {"README.md": ("keys", "exit status")}
+# The web page has no window to close and no exit status: Esc starts over there.
+PAGES = {"README.md": ("keys", "exit status"), "platform/index.html": ("keys",)}
+NOT_ON = {"platform/index.html": {"Esc"}}
 
 
 def entries():  # {section: [(name, text)]}
@@ -48,6 +50,8 @@ def main():
         text = plain(read(page))
         for section in sections:
             for name, does in usage[section]:
+                if name in NOT_ON.get(page, ()):
+                    continue
                 if plain(name + " " + does) not in text:
                     failures.append("%s: no %s entry \"%s | %s\"" % (page, section, name, does))
     print("\n".join(failures) or "the keys and exit statuses agree with docs/usage.txt in " +

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Plants faults in the game one at a time and runs the tests against each, to show which
-tests catch what. Usage: scripts/plant_faults.py [--e2e] [NAME...]
-Builds in build-faults/ (g++); restores every file it touches, even when interrupted."""
+tests catch what. Usage: scripts/plant_faults.py [--e2e | --web] [NAME...]
+Builds in build-faults/ (g++), or with --web the web backend's faults in build-faults-web/
+(emscripten; the unit tests under node and the page in headless Chromium); restores every
+file it touches, even when interrupted."""
 
 import os
 import subprocess
@@ -9,7 +11,8 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-BUILD = os.path.join(ROOT, "build-faults")
+WEB = "--web" in sys.argv
+BUILD = os.path.join(ROOT, "build-faults-web" if WEB else "build-faults")
 
 # name: (file, text, replacement); each text must occur exactly once in its file.
 FAULTS = {
@@ -95,6 +98,20 @@ FAULTS = {
     "man page without exit statuses": ("packaging/quillfane.6.in", "@QUILLFANE_MAN_EXIT_STATUS@", ""),
     "README's keys drift": ("README.md", "| Left arrow     | turn counter-clockwise", "| Left arrow     | turn anticlockwise"),
     "a status reworded once": ("docs/usage.txt", "2 | a wrong command line", "2 | a bad command line"),
+    "web keypad NumLock inverted": ("platform/web_keys.cpp", "return TypesCharacter(key) ? static_cast<std::int16_t>(96 + digit) : kKeypadKeys[digit];", "return !TypesCharacter(key) ? static_cast<std::int16_t>(96 + digit) : kKeypadKeys[digit];"),
+    "web Tab kept from the page": ("platform/web_keys.cpp", "return virtualKey == 27 || virtualKey == 32 ||", "return virtualKey == 9 || virtualKey == 27 || virtualKey == 32 ||"),
+    "web no keyCode fallback": ("platform/web_keys.cpp", "  if (code.empty()) return keyCode > 0", "  if (code.empty()) return keyCode > 999"),
+}
+
+# Only with --web: the web backend is built by emscripten alone.
+WEB_FAULTS = {
+    "web present skips rects": ("platform/web_platform.cpp", "    for (const PixelRect& area : playfield.Dirty()) {", "    for (const PixelRect& area : playfield.Dirty().first(playfield.Dirty().size() > 1)) {"),
+    "web keys delivered from the callback": ("platform/web_platform.cpp", "static_cast<Impl*>(impl)->Queue(type == EMSCRIPTEN_EVENT_KEYDOWN, code);", "if (auto* e = static_cast<Impl*>(impl)->events) type == EMSCRIPTEN_EVENT_KEYDOWN ? e->Picture1_KeyDown(code, 0) : e->Picture1_KeyUp(code, 0);"),
+    "web present puts nothing": ("platform/web_platform.cpp", "      quillfane_put(pixels, pixelWidth, pixelHeight, area.x, area.y, area.w, area.h, 0);", ""),
+    "web key-ups as key-downs": ("platform/web_platform.cpp", "Queue(type == EMSCRIPTEN_EVENT_KEYDOWN, code)", "Queue(type != 0, code)"),
+    "web held keys kept when hidden": ("platform/web_platform.cpp", "    if (held[code]) Queue(false, static_cast<std::int16_t>(code));", "    (void)code;"),
+    "web canvas resize ignored": ("platform/web_platform.cpp", "  if (nowWidth == width && nowHeight == height) return;", "  return;"),
+    "web end not told": ("platform/web_platform.cpp", "  quillfane_say_ended();\n", ""),
 }
 
 
@@ -106,7 +123,7 @@ def tests_pass(e2e):
     built = run(["cmake", "--build", BUILD, "-j2"])
     if built.returncode != 0:
         return "does not build"
-    label = [] if e2e else ["-LE", "e2e"]
+    label = [] if e2e or WEB else ["-LE", "e2e"]
     try:
         result = run(["ctest", "--test-dir", BUILD, "-j2", "--timeout", "60", *label], timeout=600)
     except subprocess.TimeoutExpired:
@@ -118,12 +135,18 @@ def tests_pass(e2e):
 
 def main():
     e2e = "--e2e" in sys.argv
-    names = [a for a in sys.argv[1:] if not a.startswith("--")] or list(FAULTS)
-    run(["cmake", "-S", ".", "-B", BUILD, "-DCMAKE_CXX_COMPILER=g++", "-DQUILLFANE_BENCH=OFF", "-UQUILLFANE_E2E_TESTS",
-         "-DQUILLFANE_E2E=%s" % ("ON" if e2e else "OFF")])
+    faults = WEB_FAULTS if WEB else FAULTS
+    names = [a for a in sys.argv[1:] if not a.startswith("--")] or list(faults)
+    if WEB:
+        os.environ["NODE_PATH"] = "/usr/share/nodejs"  # Debian's node does not look there itself
+        run(["cmake", "-S", ".", "-B", BUILD, "-DCMAKE_BUILD_TYPE=MinSizeRel", "-DQUILLFANE_HARDEN=OFF", "-DQUILLFANE_BENCH=OFF",
+             "-DCMAKE_TOOLCHAIN_FILE=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake"])
+    else:
+        run(["cmake", "-S", ".", "-B", BUILD, "-DCMAKE_CXX_COMPILER=g++", "-DQUILLFANE_BENCH=OFF", "-UQUILLFANE_E2E_TESTS",
+             "-DQUILLFANE_E2E=%s" % ("ON" if e2e else "OFF")])
     caught = 0
     for name in names:
-        path, text, replacement = FAULTS[name]
+        path, text, replacement = faults[name]
         full = os.path.join(ROOT, path)
         original = open(full).read()
         if original.count(text) != 1:

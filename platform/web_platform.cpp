@@ -1,0 +1,264 @@
+#include "platform/web_platform.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <array>
+#include <cstdint>
+
+#include "platform/web_keys.h"
+
+namespace quillfane {
+
+namespace {
+
+constexpr const char* kCanvas = "#canvas";
+constexpr WindowHandle kHandle = 1;
+
+// The page hands the module its canvas as Module.canvas, and hooks for the end and a failed
+// start as Module.onEnded and Module.onStartFailure.
+// Opaque, and desynchronized: changes reach the screen without waiting for the page to be
+// composited, which costs the browser less per frame. Whoever asks first sets these.
+EM_JS(int, quillfane_open_canvas, (), {
+  var canvas = Module['canvas'];
+  var context = canvas && canvas.getContext &&
+                canvas.getContext('2d', {alpha : false, desynchronized : true});
+  Module['quillfaneContext'] = context;
+  return context ? 1 : 0;
+});
+
+EM_JS(int, quillfane_canvas_width, (), { return Module['canvas'].width; });
+EM_JS(int, quillfane_canvas_height, (), { return Module['canvas'].height; });
+
+// The image is a view on the raster's own memory, made again only when the buffer moves or
+// the memory grows; putImageData copies just the rectangle asked for. The canvas ignores the
+// fourth byte, alpha, as an opaque canvas does.
+EM_JS(void, quillfane_put,
+      (const void* pixels, int width, int height, int x, int y, int w, int h, int blackFirst), {
+        var image = Module['quillfaneImage'];
+        if (!image || image.data.buffer != HEAPU8.buffer || image.data.byteOffset != pixels ||
+            image.width != width || image.height != height) {
+          var view = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
+          image = Module['quillfaneImage'] = new ImageData(view, width, height);
+        }
+        var context = Module['quillfaneContext'];
+        if (blackFirst) {
+          context.fillStyle = '#000';
+          context.fillRect(0, 0, context.canvas.width, context.canvas.height);
+        }
+        context.putImageData(image, 0, 0, x, y, w, h);
+      });
+
+EM_JS(int, quillfane_canvas_active, (), {
+  return document.activeElement == Module['canvas'] && document.visibilityState == 'visible' &&
+         document.hasFocus();
+});
+
+EM_JS(void, quillfane_focus_canvas, (), { Module['canvas'].focus(); });
+
+EM_JS(void, quillfane_say_ended, (), {
+  if (Module['onEnded']) Module['onEnded']();
+});
+
+EM_JS(void, quillfane_say_start_failure, (const char* text), {
+  var say = Module['onStartFailure'] || err;
+  say(UTF8ToString(text));
+});
+
+struct KeyEvent {
+  bool down;
+  std::int16_t code;
+};
+
+}  // namespace
+
+struct WebPlatform::Impl {
+  Impl() : playfield(kInitialWidth, kInitialHeight) {}
+
+  void Queue(bool down, std::int16_t code);
+  void ReleaseHeld();
+  void DeliverResizeIfChanged();
+  void Present();
+  static EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void* impl);
+  static EM_BOOL OnBlur(int type, const EmscriptenFocusEvent* event, void* impl);
+  static EM_BOOL OnVisibility(int type, const EmscriptenVisibilityChangeEvent* event, void* impl);
+
+  Raster playfield;
+  WindowEvents* events = nullptr;
+  // Filled by the page's event handlers between pumps. A person cannot press keys fast
+  // enough to fill it between two frames; an event past a full queue is dropped.
+  std::array<KeyEvent, 256> queue{};
+  int head = 0;
+  int count = 0;
+  // Down as queued, so that losing the focus can queue their releases.
+  std::array<bool, 256> held{};
+  // The canvas lost the keys or the tab was hidden since GetActiveWindow last said so: a
+  // hidden tab's timers may wait a second or more, so the loop can sleep through the loss.
+  bool lostUnseen = false;
+  // The canvas size as of the last resize the game was told of.
+  int width = 0;
+  int height = 0;
+  // The canvas cannot be trusted (shown, resized, refreshed): copy all and black the rest.
+  bool presentWhole = true;
+};
+
+void WebPlatform::Impl::Queue(bool down, std::int16_t code) {
+  held[static_cast<std::uint8_t>(code)] = down;
+  if (count == static_cast<int>(queue.size())) return;
+  queue[(head + count++) % queue.size()] = {down, code};
+}
+
+void WebPlatform::Impl::ReleaseHeld() {
+  lostUnseen = true;
+  for (std::size_t code = 0; code < held.size(); ++code) {
+    if (held[code]) Queue(false, static_cast<std::int16_t>(code));
+  }
+}
+
+void WebPlatform::Impl::DeliverResizeIfChanged() {
+  const int nowWidth = quillfane_canvas_width();
+  const int nowHeight = quillfane_canvas_height();
+  if (nowWidth == width && nowHeight == height) return;
+  width = nowWidth;
+  height = nowHeight;
+  presentWhole = true;
+  if (events != nullptr) events->Form_Resize();
+}
+
+void WebPlatform::Impl::Present() {
+  const std::uint32_t* pixels = playfield.Pixels();
+  const int pixelWidth = playfield.PixelWidth();
+  const int pixelHeight = playfield.PixelHeight();
+  if (presentWhole) {
+    quillfane_put(pixels, pixelWidth, pixelHeight, 0, 0, pixelWidth, pixelHeight, 1);
+    presentWhole = false;
+  } else {
+    for (const PixelRect& area : playfield.Dirty()) {
+      quillfane_put(pixels, pixelWidth, pixelHeight, area.x, area.y, area.w, area.h, 0);
+    }
+  }
+  playfield.ClearDirty();
+}
+
+// Keys are only queued here: the game hears of them inside PumpEvents, in order, so a tap
+// shorter than a frame still arrives as a down and an up. Auto-repeat queues further downs.
+EM_BOOL WebPlatform::Impl::OnKey(int type, const EmscriptenKeyboardEvent* event, void* impl) {
+  const std::int16_t code =
+      VirtualKeyFromDom(event->code, event->key, static_cast<int>(event->keyCode));
+  if (code == 0) return EM_FALSE;
+  static_cast<Impl*>(impl)->Queue(type == EMSCRIPTEN_EVENT_KEYDOWN, code);
+  // The canvas hears keys only while it has the focus: only then is scrolling prevented.
+  return IsGameKey(code) ? EM_TRUE : EM_FALSE;
+}
+
+// A key released while the page cannot hear it would otherwise stay held.
+EM_BOOL WebPlatform::Impl::OnBlur(int, const EmscriptenFocusEvent*, void* impl) {
+  static_cast<Impl*>(impl)->ReleaseHeld();
+  return EM_FALSE;
+}
+
+EM_BOOL WebPlatform::Impl::OnVisibility(int, const EmscriptenVisibilityChangeEvent* event,
+                                        void* impl) {
+  if (event->hidden) static_cast<Impl*>(impl)->ReleaseHeld();
+  return EM_FALSE;
+}
+
+WebPlatform::WebPlatform(std::unique_ptr<Impl> impl)
+    : RasterPlatform(impl->playfield), impl_(std::move(impl)) {}
+
+WebPlatform::~WebPlatform() { emscripten_html5_remove_all_event_listeners(); }
+
+std::unique_ptr<WebPlatform> WebPlatform::Create(std::string& error) {
+  if (quillfane_open_canvas() == 0) {
+    error = "this browser gives the page no 2D canvas to draw the game on";
+    return nullptr;
+  }
+  auto impl = std::make_unique<Impl>();
+  void* data = impl.get();
+  if (emscripten_set_keydown_callback(kCanvas, data, EM_TRUE, Impl::OnKey) !=
+          EMSCRIPTEN_RESULT_SUCCESS ||
+      emscripten_set_keyup_callback(kCanvas, data, EM_TRUE, Impl::OnKey) !=
+          EMSCRIPTEN_RESULT_SUCCESS ||
+      emscripten_set_blur_callback(kCanvas, data, EM_TRUE, Impl::OnBlur) !=
+          EMSCRIPTEN_RESULT_SUCCESS ||
+      emscripten_set_visibilitychange_callback(data, EM_TRUE, Impl::OnVisibility) !=
+          EMSCRIPTEN_RESULT_SUCCESS) {
+    emscripten_html5_remove_all_event_listeners();
+    error = "the page has no element with the id \"canvas\" to take the keys";
+    return nullptr;
+  }
+  return std::unique_ptr<WebPlatform>(new WebPlatform(std::move(impl)));
+}
+
+void WebPlatform::ReportStartFailure(const std::string& error) {
+  quillfane_say_start_failure(("The game cannot start: " + error + ".").c_str());
+}
+
+void WebPlatform::SetWindowEvents(WindowEvents& events) { impl_->events = &events; }
+
+// The raster stores 0x00RRGGBB words, whose bytes in memory run blue, green, red: with red
+// and blue traded here, they run red, green, blue, as the canvas reads them.
+void WebPlatform::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  RasterPlatform::SetPenColour(blue, green, red);
+}
+
+void WebPlatform::Show() {
+  quillfane_focus_canvas();
+  impl_->width = quillfane_canvas_width();
+  impl_->height = quillfane_canvas_height();
+  impl_->presentWhole = true;
+  impl_->Present();
+}
+
+float WebPlatform::WindowWidth() const {
+  return static_cast<float>(quillfane_canvas_width()) * kTwipsPerPixel;
+}
+
+float WebPlatform::WindowHeight() const {
+  return static_cast<float>(quillfane_canvas_height()) * kTwipsPerPixel;
+}
+
+WindowHandle WebPlatform::Handle() const { return kHandle; }
+
+WindowHandle WebPlatform::GetActiveWindow() const {
+  const bool active = quillfane_canvas_active() != 0 && !impl_->lostUnseen;
+  impl_->lostUnseen = false;
+  return active ? kHandle : 0;
+}
+
+void WebPlatform::RefreshPlayfield() {
+  impl_->playfield.Clear();
+  impl_->presentWhole = true;
+  impl_->Present();
+}
+
+void WebPlatform::FocusPlayfield() { quillfane_focus_canvas(); }
+
+void WebPlatform::PumpEvents() {
+  for (; impl_->count > 0; --impl_->count) {
+    const KeyEvent key = impl_->queue[impl_->head];
+    impl_->head = (impl_->head + 1) % static_cast<int>(impl_->queue.size());
+    if (impl_->events == nullptr) continue;
+    if (key.down) {
+      impl_->events->Picture1_KeyDown(key.code, 0);
+    } else {
+      impl_->events->Picture1_KeyUp(key.code, 0);
+    }
+  }
+  impl_->DeliverResizeIfChanged();
+  impl_->Present();
+}
+
+void WebPlatform::Sleep(int milliseconds) {
+  emscripten_sleep(milliseconds > 0 ? static_cast<unsigned>(milliseconds) : 0);
+}
+
+// Nothing after the exit runs: it unwinds the module's stack, and the page, told first,
+// offers a new game in a fresh module.
+void WebPlatform::EndProgram() {
+  emscripten_html5_remove_all_event_listeners();
+  quillfane_say_ended();
+  emscripten_force_exit(0);
+}
+
+}  // namespace quillfane
