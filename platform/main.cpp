@@ -14,7 +14,8 @@ using Backend = quillfane::SdlPlatform;
 #endif
 
 int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
-#ifndef _WIN32
+// The Windows exe has no console to answer on, and a web page no command line.
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
   if (const auto status = quillfane::HandleCommandLine(argc, argv)) return *status;
 #endif
   std::string error;
