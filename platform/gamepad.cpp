@@ -33,7 +33,6 @@ void HeldKeys::Press(KeySource source, std::int16_t code, std::int16_t shift) {
 void HeldKeys::Release(KeySource source, std::int16_t code, std::int16_t shift) {
   if (code <= 0 || code >= static_cast<int>(holders_.size())) return;
   std::uint8_t& holders = holders_[static_cast<std::size_t>(code)];
-  if (holders != 0 && (holders & Bit(source)) == 0) return;
   holders &= static_cast<std::uint8_t>(~Bit(source));
   if (holders == 0 && events_ != nullptr) events_->Picture1_KeyUp(code, shift);
 }

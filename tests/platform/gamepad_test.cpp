@@ -13,7 +13,9 @@ struct Heard final : WindowEvents {
   void Picture1_KeyDown(std::int16_t code, std::int16_t) override { Say('+', code); }
   void Picture1_KeyUp(std::int16_t code, std::int16_t) override { Say('-', code); }
   void Say(char sign, int code) {
-    said += (said.empty() ? "" : " ") + (sign + std::to_string(code));
+    if (!said.empty()) said += ' ';
+    said += sign;
+    said += std::to_string(code);
   }
   std::string said;
 };
