@@ -350,6 +350,24 @@ def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new gam
     expect(game.alone("a while later")[0] == heading, "Left released when the tab was hidden", "the ship turning")
     s.xdo("keyup Left key Escape"), game.ends("Esc")
     s.xdo("key space"), game.shows_start("a new game after a key")
+    # A controller as the page's second, its stick resting just inside the dead zone.
+    s.js("window.pad = {connected: true, mapping: 'standard', axes: [0.2, -0.2, 0, 0], buttons: [...Array(17)]"
+         ".map(() => ({pressed: false, value: 0}))}, navigator.getGamepads = () => [null, pad]")
+    heading, _ = game.alone("the stick at rest")[0], time.sleep(0.3)
+    expect(game.alone("a while later")[0] == heading, "the stick at rest to leave the ship be", "it turning")
+    focus(False)
+    other = s.send("Target.createTarget", url="about:blank")["targetId"]
+    expect(poll(lambda: s.js("document.hidden")), "the tab hidden", "it shown")
+    s.js("pad.axes[0] = -1"), time.sleep(1.2), s.js("pad.axes[0] = 0.25")  # pushed while hidden
+    s.send("Target.activateTarget", targetId=s.page), s.send("Target.closeTarget", targetId=other), focus(True)
+    expect(game.alone("the tab shown again")[0] == heading, "the stick unheard while the tab was hidden", "turned")
+    s.js("pad.axes[0] = -1"), time.sleep(0.15), s.js("pad.axes[0] = 0.25")  # let go, not quite to the middle
+    turned = (game.alone("the stick let go")[0] - heading + 180) % 360 - 180
+    expect(turned > 0, "the stick pushed left to turn the ship counter-clockwise", "%d°" % turned)
+    centre, _ = game.alone("turned")[1], s.js("pad.buttons[0].pressed = true")  # held: one pair only
+    shots = lambda: [p for p in game.lit() if math.dist(p, centre) > 25]  # noqa: E731
+    expect(poll(lambda: 2 <= len(shots()) <= 8, 1), "A to fire one pair", shots())
+    s.js("pad.buttons[0].pressed = false, pad.buttons[8].pressed = true"), game.ends("Back")
     expect(not s.errors, "no uncaught exception on the page", s.errors)
 
 

@@ -121,6 +121,10 @@ WEB_FAULTS = {
     "web key-ups as key-downs": ("platform/web_platform.cpp", "Queue(type == EMSCRIPTEN_EVENT_KEYDOWN, code)", "Queue(type != 0, code)"),
     "web held keys kept when hidden": ("platform/web_platform.cpp", "  Queue(false, 0);\n", ""),
     "web canvas resize ignored": ("platform/web_platform.cpp", "  if (nowWidth == width && nowHeight == height) return;", "  return;"),
+    "web pad not read": ("platform/web_platform.cpp", "  impl_->gamepad.Update(impl_->ReadController(), impl_->keys);\n", ""),
+    "web pad read while hidden": ("platform/web_platform.cpp", "if (quillfane_canvas_active() == 0 || quillfane", "if (quillfane"),
+    "web Back read from Start": ("platform/web_platform.cpp", "HEAPF32[at + 7] = pressed(8);", "HEAPF32[at + 7] = pressed(9);"),
+    "web A held fires again": ("platform/web_platform.cpp", "HEAPF32[at + 4] = pressed(0);", "HEAPF32[at + 4] = pressed(0) && (Module.flip = !Module.flip) ? 1 : 0;"),
     "web end not told": ("platform/web_platform.cpp", "  quillfane_say_ended();\n", ""),
 }
 
