@@ -15,6 +15,7 @@ enum class KeySource : std::uint8_t { kKeyboard = 1, kController = 2 };
 // focus losses too.
 class HeldKeys {
  public:
+  explicit HeldKeys(WindowEvents* events = nullptr) : events_(events) {}
   void SetEvents(WindowEvents* events) { events_ = events; }
   // A holder pressing a key it already holds is auto-repeat, and goes through as such.
   void Press(KeySource source, std::int16_t code, std::int16_t shift = 0);

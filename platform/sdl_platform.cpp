@@ -91,6 +91,16 @@ void SdlPlatform::Impl::Dispatch(const SDL_Event& event, bool& sizeChanged) {
     case SDL_KEYUP:
       DeliverKey(event.key);
       break;
+    case SDL_JOYDEVICEADDED:
+      // Else a controller without a mapping would do nothing, unexplained.
+      if (SDL_IsGameController(event.jdevice.which) == SDL_FALSE) {
+        const char* name = SDL_JoystickNameForIndex(event.jdevice.which);
+        std::fprintf(stderr,
+                     "quillfane: SDL knows no mapping for the controller \"%s\", so it does "
+                     "nothing here; SDL_GAMECONTROLLERCONFIG can give one\n",
+                     name != nullptr ? name : "unnamed");
+      }
+      break;
     case SDL_CONTROLLERDEVICEADDED:
       if (controller == nullptr) controller = SDL_GameControllerOpen(event.cdevice.which);
       break;
