@@ -219,6 +219,7 @@ std::unique_ptr<SdlPlatform::Impl> SdlPlatform::Start(std::string& error) {
   }
   // Without controllers the game still plays from the keyboard. Those already plugged in
   // arrive as added events.
+  StartStep("SDL's game controllers did not start");
   SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
   StartStep("the window was not created");
   auto impl = std::make_unique<Impl>();
