@@ -9,7 +9,7 @@ set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=${QUILLFANE_NODE
 
 add_library(quillfane_platform STATIC platform/web_platform.cpp)
 target_link_libraries(quillfane_platform
-  PUBLIC quillfane_raster PRIVATE quillfane_web_keys quillfane_warnings)
+  PUBLIC quillfane_raster quillfane_gamepad PRIVATE quillfane_web_keys quillfane_warnings)
 
 # The frame loop blocks as on the desktop: Asyncify lets its Sleep give the browser its turn.
 set(QUILLFANE_WEB_LINK_OPTIONS -sASYNCIFY -sMODULARIZE=1 -sENVIRONMENT=web

@@ -8,7 +8,7 @@ endif()
 
 add_library(quillfane_platform STATIC platform/win32_platform.cpp)
 target_link_libraries(quillfane_platform
-  PUBLIC quillfane_raster PRIVATE user32 gdi32 winmm quillfane_warnings)
+  PUBLIC quillfane_raster quillfane_gamepad PRIVATE user32 gdi32 winmm quillfane_warnings)
 
 find_program(QUILLFANE_PYTHON3 python3)
 if(NOT QUILLFANE_PYTHON3)

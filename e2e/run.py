@@ -350,6 +350,16 @@ def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new gam
     expect(game.alone("a while later")[0] == heading, "Left released when the tab was hidden", "the ship turning")
     s.xdo("keyup Left key Escape"), game.ends("Esc")
     s.xdo("key space"), game.shows_start("a new game after a key")
+    # A controller, the page's second, its stick resting just inside the dead zone: pushed left and let go (not quite
+    # to the middle), A held, Back.
+    s.js("window.pad = {connected: true, mapping: 'standard', axes: [0.2, -0.2, 0, 0], buttons: [...Array(17)]"
+         ".map(() => ({pressed: false, value: 0}))}, navigator.getGamepads = () => [null, pad]")
+    heading, *_ = game.alone("the stick at rest")[0], s.js("pad.axes[0] = -1"), time.sleep(0.15), s.js("pad.axes[0] = 0.25")
+    turned, centre, _ = game.alone("the stick let go")
+    expect(0 < (turned - heading) % 360 < 180, "the stick pushed left to turn the ship", turned - heading)
+    shots, _ = lambda: [p for p in game.lit() if math.dist(p, centre) > 25], s.js("pad.buttons[0].pressed = true")
+    expect(poll(lambda: len(shots()) >= 2, 1) and (time.sleep(0.1) or 2 <= len(shots()) <= 8), "A held to fire one pair", shots())
+    s.js("pad.buttons[8].pressed = true"), game.ends("Back")
     expect(not s.errors, "no uncaught exception on the page", s.errors)
 
 

@@ -21,7 +21,7 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
         "Usage: quillfane [--help | --version]\n"
         "Without an argument, opens the game's window: a white vector ship on a black\n"
         "playfield, to be flown until it is ended.\n\n"
-        "Keys:\n%s\nExit status:\n%s",
+        "Keys:\n%sIn brackets, a controller's buttons for the same.\n\nExit status:\n%s",
         kKeysHelp, kExitStatusHelp);
     return 0;
   }

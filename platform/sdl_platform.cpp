@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/gamepad.h"
 #include "platform/sdl_present.h"
 #include "platform/sdl_startup.h"
 
@@ -35,13 +36,16 @@ struct SdlPlatform::Impl {
   // Exists only once SDL has started, so it is the one to stop it.
   ~Impl() {
     presenter.Stop();
+    if (controller != nullptr) SDL_GameControllerClose(controller);
     if (window != nullptr) SDL_DestroyWindow(window);
     SDL_Quit();
   }
 
   OuterSize MeasureOuter() const;
   void Dispatch(const SDL_Event& event, bool& sizeChanged);
-  void DeliverKey(const SDL_KeyboardEvent& key) const;
+  void DeliverKey(const SDL_KeyboardEvent& key);
+  void OpenFirstController();
+  PadState ReadController() const;
   void DeliverResizeIfChanged(bool sizeChanged);
   [[noreturn]] void End();
 
@@ -49,6 +53,13 @@ struct SdlPlatform::Impl {
   SDL_Window* window = nullptr;
   WindowHandle handle = 0;
   WindowEvents* events = nullptr;
+  HeldKeys keys;
+  Gamepad gamepad;
+  // The first controller found; another is taken up when it is unplugged.
+  SDL_GameController* controller = nullptr;
+  // As the window's focus events last said: a driver without focus, such as the dummy one,
+  // sends none.
+  bool focused = true;
   WindowPresenter presenter;
   // Window pixels to a raster pixel.
   int scale = 1;
@@ -80,9 +91,32 @@ void SdlPlatform::Impl::Dispatch(const SDL_Event& event, bool& sizeChanged) {
     case SDL_KEYUP:
       DeliverKey(event.key);
       break;
+    case SDL_JOYDEVICEADDED:
+      // Else a controller without a mapping would do nothing, unexplained.
+      if (SDL_IsGameController(event.jdevice.which) == SDL_FALSE) {
+        const char* name = SDL_JoystickNameForIndex(event.jdevice.which);
+        std::fprintf(stderr,
+                     "quillfane: SDL knows no mapping for the controller \"%s\", so it does "
+                     "nothing here; SDL_GAMECONTROLLERCONFIG can give one\n",
+                     name != nullptr ? name : "unnamed");
+      }
+      break;
+    case SDL_CONTROLLERDEVICEADDED:
+      if (controller == nullptr) controller = SDL_GameControllerOpen(event.cdevice.which);
+      break;
+    case SDL_CONTROLLERDEVICEREMOVED:
+      if (controller != nullptr && SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(
+                                       controller)) == event.cdevice.which) {
+        SDL_GameControllerClose(controller);
+        controller = nullptr;
+        OpenFirstController();
+      }
+      break;
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) End();
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) sizeChanged = true;
+      if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) focused = false;
+      if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) focused = true;
       if (event.window.event == SDL_WINDOWEVENT_SHOWN ||
           event.window.event == SDL_WINDOWEVENT_EXPOSED ||
           event.window.event == SDL_WINDOWEVENT_RESTORED || sizeChanged) {
@@ -96,15 +130,44 @@ void SdlPlatform::Impl::Dispatch(const SDL_Event& event, bool& sizeChanged) {
 
 // Auto-repeat arrives as further key-downs and goes through as such; the key-ups SDL
 // sends for held keys when the window loses the focus go through too, so none sticks.
-void SdlPlatform::Impl::DeliverKey(const SDL_KeyboardEvent& key) const {
+void SdlPlatform::Impl::DeliverKey(const SDL_KeyboardEvent& key) {
   const std::int16_t code = VirtualKeyFromSdl(key.keysym.sym, key.keysym.mod);
-  if (code == 0 || events == nullptr) return;
   const auto shift = static_cast<std::int16_t>(key.keysym.mod);
   if (key.type == SDL_KEYDOWN) {
-    events->Picture1_KeyDown(code, shift);
+    keys.Press(KeySource::kKeyboard, code, shift);
   } else {
-    events->Picture1_KeyUp(code, shift);
+    keys.Release(KeySource::kKeyboard, code, shift);
   }
+}
+
+void SdlPlatform::Impl::OpenFirstController() {
+  for (int index = 0; controller == nullptr && index < SDL_NumJoysticks(); ++index) {
+    if (SDL_IsGameController(index) == SDL_TRUE) controller = SDL_GameControllerOpen(index);
+  }
+}
+
+// At rest without the focus, so that the controller's keys go up with the keyboard's and act
+// again once the window is active.
+PadState SdlPlatform::Impl::ReadController() const {
+  if (controller == nullptr || !focused) return {};
+  const auto button = [this](SDL_GameControllerButton which) {
+    return SDL_GameControllerGetButton(controller, which) != 0;
+  };
+  const auto axis = [this](SDL_GameControllerAxis which) {
+    return AxisFromInt16(SDL_GameControllerGetAxis(controller, which));
+  };
+  return {.dpadLeft = button(SDL_CONTROLLER_BUTTON_DPAD_LEFT),
+          .dpadRight = button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT),
+          .dpadUp = button(SDL_CONTROLLER_BUTTON_DPAD_UP),
+          .dpadDown = button(SDL_CONTROLLER_BUTTON_DPAD_DOWN),
+          .south = button(SDL_CONTROLLER_BUTTON_A),
+          .east = button(SDL_CONTROLLER_BUTTON_B),
+          .rightShoulder = button(SDL_CONTROLLER_BUTTON_RIGHTSHOULDER),
+          .back = button(SDL_CONTROLLER_BUTTON_BACK),
+          .stickX = axis(SDL_CONTROLLER_AXIS_LEFTX),
+          .stickY = -axis(SDL_CONTROLLER_AXIS_LEFTY),
+          .leftTrigger = axis(SDL_CONTROLLER_AXIS_TRIGGERLEFT),
+          .rightTrigger = axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT)};
 }
 
 void SdlPlatform::Impl::DeliverResizeIfChanged(bool sizeChanged) {
@@ -154,6 +217,10 @@ std::unique_ptr<SdlPlatform::Impl> SdlPlatform::Start(std::string& error) {
     SDL_Quit();
     return nullptr;
   }
+  // Without controllers the game still plays from the keyboard. Those already plugged in
+  // arrive as added events.
+  StartStep("SDL's game controllers did not start");
+  SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
   StartStep("the window was not created");
   auto impl = std::make_unique<Impl>();
   impl->window = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
@@ -189,7 +256,10 @@ void SdlPlatform::ReportStartFailure(const std::string& error) {
   std::fprintf(stderr, "quillfane: cannot open a window: %s\n", error.c_str());
 }
 
-void SdlPlatform::SetWindowEvents(WindowEvents& events) { impl_->events = &events; }
+void SdlPlatform::SetWindowEvents(WindowEvents& events) {
+  impl_->events = &events;
+  impl_->keys.SetEvents(&events);
+}
 
 // SDL waits for an X window manager to map the window, without a limit of its own; a
 // Wayland window is mapped by its first frame.
@@ -236,6 +306,7 @@ void SdlPlatform::PumpEvents() {
   bool sizeChanged = false;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) impl_->Dispatch(event, sizeChanged);
+  impl_->gamepad.Update(impl_->ReadController(), impl_->keys);
   impl_->DeliverResizeIfChanged(sizeChanged);
   impl_->presenter.Present(impl_->playfield);
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/gamepad.h"
 #include "platform/web_keys.h"
 
 namespace quillfane {
@@ -56,6 +57,36 @@ EM_JS(int, quillfane_canvas_active, (), {
 
 EM_JS(void, quillfane_focus_canvas, (), { Module['canvas'].focus(); });
 
+// The first controller found with the browser's standard mapping, into out: the D-pad left,
+// right, up and down, A, B, the right shoulder and Back as 0 or 1, the left stick's x and y
+// (up positive), the left and right triggers. 0 when there is none.
+EM_JS(int, quillfane_read_gamepad, (float* out), {
+  var pads = navigator.getGamepads ? navigator.getGamepads() : [];
+  var usable = function(pad) { return pad && pad.connected && pad.mapping == 'standard'; };
+  var pad = pads[Module['quillfanePad']];
+  for (var i = 0; !usable(pad) && i < pads.length; ++i) {
+    pad = pads[i];
+    Module['quillfanePad'] = i;
+  }
+  if (!usable(pad)) return 0;
+  var pressed = function(i) { return pad.buttons[i] && pad.buttons[i].pressed ? 1 : 0; };
+  var value = function(i) { return pad.buttons[i] ? pad.buttons[i].value : 0; };
+  var at = out >> 2;
+  HEAPF32[at] = pressed(14);
+  HEAPF32[at + 1] = pressed(15);
+  HEAPF32[at + 2] = pressed(12);
+  HEAPF32[at + 3] = pressed(13);
+  HEAPF32[at + 4] = pressed(0);
+  HEAPF32[at + 5] = pressed(1);
+  HEAPF32[at + 6] = pressed(5);
+  HEAPF32[at + 7] = pressed(8);
+  HEAPF32[at + 8] = pad.axes[0] || 0;
+  HEAPF32[at + 9] = -(pad.axes[1] || 0);
+  HEAPF32[at + 10] = value(6);
+  HEAPF32[at + 11] = value(7);
+  return 1;
+});
+
 EM_JS(void, quillfane_say_ended, (), {
   if (Module['onEnded']) Module['onEnded']();
 });
@@ -77,6 +108,7 @@ struct WebPlatform::Impl {
 
   void Queue(bool down, std::int16_t code);
   void ReleaseHeld();
+  PadState ReadController() const;
   void DeliverResizeIfChanged();
   void Present();
   static EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void* impl);
@@ -90,8 +122,8 @@ struct WebPlatform::Impl {
   std::array<KeyEvent, 256> queue{};
   int head = 0;
   int count = 0;
-  // Down as queued, so that losing the focus can queue their releases.
-  std::array<bool, 256> held{};
+  HeldKeys keys;
+  Gamepad gamepad;
   // The canvas lost the keys or the tab was hidden since GetActiveWindow last said so: a
   // hidden tab's timers may wait a second or more, so the loop can sleep through the loss.
   bool lostUnseen = false;
@@ -103,16 +135,32 @@ struct WebPlatform::Impl {
 };
 
 void WebPlatform::Impl::Queue(bool down, std::int16_t code) {
-  held[static_cast<std::uint8_t>(code)] = down;
   if (count == static_cast<int>(queue.size())) return;
   queue[(head + count++) % queue.size()] = {down, code};
 }
 
+// Queued as a key-up of code 0, in order with the keys around it.
 void WebPlatform::Impl::ReleaseHeld() {
   lostUnseen = true;
-  for (std::size_t code = 0; code < held.size(); ++code) {
-    if (held[code]) Queue(false, static_cast<std::int16_t>(code));
-  }
+  Queue(false, 0);
+}
+
+// At rest while the canvas cannot hear the keys, as the keyboard is.
+PadState WebPlatform::Impl::ReadController() const {
+  std::array<float, 12> read{};
+  if (quillfane_canvas_active() == 0 || quillfane_read_gamepad(read.data()) == 0) return {};
+  return {.dpadLeft = read[0] != 0,
+          .dpadRight = read[1] != 0,
+          .dpadUp = read[2] != 0,
+          .dpadDown = read[3] != 0,
+          .south = read[4] != 0,
+          .east = read[5] != 0,
+          .rightShoulder = read[6] != 0,
+          .back = read[7] != 0,
+          .stickX = read[8],
+          .stickY = read[9],
+          .leftTrigger = read[10],
+          .rightTrigger = read[11]};
 }
 
 void WebPlatform::Impl::DeliverResizeIfChanged() {
@@ -194,7 +242,10 @@ void WebPlatform::ReportStartFailure(const std::string& error) {
   quillfane_say_start_failure(("The game cannot start: " + error + ".").c_str());
 }
 
-void WebPlatform::SetWindowEvents(WindowEvents& events) { impl_->events = &events; }
+void WebPlatform::SetWindowEvents(WindowEvents& events) {
+  impl_->events = &events;
+  impl_->keys.SetEvents(&events);
+}
 
 // The raster stores 0x00RRGGBB words, whose bytes in memory run blue, green, red: with red
 // and blue traded here, they run red, green, blue, as the canvas reads them.
@@ -238,13 +289,15 @@ void WebPlatform::PumpEvents() {
   for (; impl_->count > 0; --impl_->count) {
     const KeyEvent key = impl_->queue[impl_->head];
     impl_->head = (impl_->head + 1) % static_cast<int>(impl_->queue.size());
-    if (impl_->events == nullptr) continue;
-    if (key.down) {
-      impl_->events->Picture1_KeyDown(key.code, 0);
+    if (key.code == 0) {
+      impl_->keys.ReleaseAll();
+    } else if (key.down) {
+      impl_->keys.Press(KeySource::kKeyboard, key.code);
     } else {
-      impl_->events->Picture1_KeyUp(key.code, 0);
+      impl_->keys.Release(KeySource::kKeyboard, key.code);
     }
   }
+  impl_->gamepad.Update(impl_->ReadController(), impl_->keys);
   impl_->DeliverResizeIfChanged();
   impl_->Present();
 }

@@ -3,11 +3,13 @@
 #define WIN32_LEAN_AND_MEAN
 #define UNICODE
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
 #include <timeapi.h>
+#include <xinput.h>
 
-#include <array>
 #include <cstdlib>
+
+#include "platform/gamepad.h"
 
 namespace quillfane {
 
@@ -40,6 +42,60 @@ std::int16_t ShiftState() {
   return static_cast<std::int16_t>((down(VK_SHIFT) ? 1 : 0) | (down(VK_CONTROL) ? 2 : 0) |
                                    (down(VK_MENU) ? 4 : 0));
 }
+
+// XInput, found at run time so that the exe starts where no XInput DLL is installed; without
+// one the game plays from the keyboard alone.
+class XInputController {
+ public:
+  XInputController() {
+    for (const wchar_t* dll : {L"xinput1_4.dll", L"xinput1_3.dll", L"xinput9_1_0.dll"}) {
+      if (const HMODULE module = ::LoadLibraryW(dll); module != nullptr) {
+        getState_ = reinterpret_cast<GetState>(
+            reinterpret_cast<void*>(::GetProcAddress(module, "XInputGetState")));
+        if (getState_ != nullptr) return;
+        ::FreeLibrary(module);
+      }
+    }
+  }
+
+  // The first controller found; asking an empty slot is slow, so the slots are searched only
+  // once in kSearchEvery pumps while none is in use.
+  PadState Read() {
+    if (getState_ == nullptr) return {};
+    XINPUT_STATE state{};
+    if (slot_ < XUSER_MAX_COUNT && getState_(slot_, &state) != ERROR_SUCCESS) {
+      slot_ = XUSER_MAX_COUNT;
+    }
+    if (slot_ == XUSER_MAX_COUNT && untilSearch_-- == 0) {
+      untilSearch_ = kSearchEvery;
+      for (DWORD slot = 0; slot < XUSER_MAX_COUNT && slot_ == XUSER_MAX_COUNT; ++slot) {
+        if (getState_(slot, &state) == ERROR_SUCCESS) slot_ = slot;
+      }
+    }
+    if (slot_ == XUSER_MAX_COUNT) return {};
+    const XINPUT_GAMEPAD& pad = state.Gamepad;
+    const auto button = [&pad](WORD mask) { return (pad.wButtons & mask) != 0; };
+    return {.dpadLeft = button(XINPUT_GAMEPAD_DPAD_LEFT),
+            .dpadRight = button(XINPUT_GAMEPAD_DPAD_RIGHT),
+            .dpadUp = button(XINPUT_GAMEPAD_DPAD_UP),
+            .dpadDown = button(XINPUT_GAMEPAD_DPAD_DOWN),
+            .south = button(XINPUT_GAMEPAD_A),
+            .east = button(XINPUT_GAMEPAD_B),
+            .rightShoulder = button(XINPUT_GAMEPAD_RIGHT_SHOULDER),
+            .back = button(XINPUT_GAMEPAD_BACK),
+            .stickX = AxisFromInt16(pad.sThumbLX),
+            .stickY = AxisFromInt16(pad.sThumbLY),
+            .leftTrigger = static_cast<float>(pad.bLeftTrigger) / 255.0F,
+            .rightTrigger = static_cast<float>(pad.bRightTrigger) / 255.0F};
+  }
+
+ private:
+  using GetState = DWORD(WINAPI*)(DWORD, XINPUT_STATE*);
+  static constexpr int kSearchEvery = 100;
+  GetState getState_ = nullptr;
+  DWORD slot_ = XUSER_MAX_COUNT;
+  int untilSearch_ = 0;
+};
 
 }  // namespace
 
@@ -74,8 +130,10 @@ struct Win32Platform::Impl {
   bool releasePending = false;
   // The outer size as of the last resize the game was told of.
   OuterSize reported;
-  // Windows sends no key-ups for keys held while the focus goes, so the backend keeps count.
-  std::array<bool, 256> held{};
+  // Windows sends no key-ups for keys held while the focus goes, so they are counted here.
+  HeldKeys keys;
+  Gamepad gamepad;
+  XInputController controller;
 };
 
 LRESULT CALLBACK Win32Platform::Impl::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
@@ -147,14 +205,12 @@ OuterSize Win32Platform::Impl::MeasureOuter() const {
 
 // Auto-repeat arrives as further key-downs and goes through as such.
 void Win32Platform::Impl::DeliverKey(WPARAM virtualKey, bool down) {
-  if (virtualKey == 0 || virtualKey >= held.size()) return;
-  held[virtualKey] = down;
-  if (events == nullptr) return;
+  if (virtualKey >= 256) return;
   const auto code = static_cast<std::int16_t>(virtualKey);
   if (down) {
-    events->Picture1_KeyDown(code, ShiftState());
+    keys.Press(KeySource::kKeyboard, code, ShiftState());
   } else {
-    events->Picture1_KeyUp(code, ShiftState());
+    keys.Release(KeySource::kKeyboard, code, ShiftState());
   }
 }
 
@@ -164,9 +220,7 @@ void Win32Platform::Impl::ReleaseHeldKeys() {
     return;
   }
   releasePending = false;
-  for (std::size_t key = 0; key < held.size(); ++key) {
-    if (held[key]) DeliverKey(key, false);
-  }
+  keys.ReleaseAll(ShiftState());
 }
 
 void Win32Platform::Impl::DeliverResizeIfChanged() {
@@ -226,6 +280,7 @@ void Win32Platform::Impl::Present() {
 
 void Win32Platform::Impl::End() {
   events = nullptr;  // the window's last messages are not the game's
+  keys.SetEvents(nullptr);
   ::DestroyWindow(window);
   window = nullptr;
   ::timeEndPeriod(kTimerResolutionMs);
@@ -272,7 +327,10 @@ void Win32Platform::ReportStartFailure(const std::string& error) {
   ::MessageBoxA(nullptr, error.c_str(), "Quillfane", MB_OK | MB_ICONERROR);
 }
 
-void Win32Platform::SetWindowEvents(WindowEvents& events) { impl_->events = &events; }
+void Win32Platform::SetWindowEvents(WindowEvents& events) {
+  impl_->events = &events;
+  impl_->keys.SetEvents(&events);
+}
 
 void Win32Platform::Show() {
   ::ShowWindow(impl_->window, SW_SHOWNORMAL);
@@ -315,6 +373,9 @@ void Win32Platform::PumpEvents() {
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
     ::DispatchMessageW(&message);
   }
+  // At rest while another window is active: its keys went up with the keyboard's.
+  const bool active = ::GetActiveWindow() == impl_->window;
+  impl_->gamepad.Update(active ? impl_->controller.Read() : PadState{}, impl_->keys);
   impl_->DeliverResizeIfChanged();
   impl_->pumping = false;
   impl_->Present();

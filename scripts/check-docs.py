@@ -24,7 +24,8 @@ def entries():  # {section: [(name, text)]}
         if line.startswith("[") and line.endswith("]"):
             section = found.setdefault(line[1:-1], [])
         elif line and not line.startswith("#"):
-            section.append(tuple(part.strip() for part in line.split("|", 1)))
+            parts = [part.strip() for part in line.split("|")]  # a controller's column or none
+            section.append((parts[0], " ".join(parts[1:])))
     return found
 
 
@@ -33,6 +34,7 @@ def plain(text):  # the words alone, one space between them
     text = re.sub(r"^\.[A-Za-z]+\b", " ", text, flags=re.M)  # troff requests
     text = re.sub(r"\\f[BIRP]|\\&", "", text).replace("\\-", "-").replace("\\e", "\\")
     text = html.unescape(text.replace("|", " ").replace("`", "").replace("**", ""))
+    text = text.replace("[", " ").replace("]", " ")  # --help's and the man page's controller column
     return " ".join(text.split())
 
 

@@ -160,5 +160,35 @@ TEST(SdlPlatform, FramesPresentTheRasterAndAllocateNothing) {
   EXPECT_EXIT((Push(SDL_QUIT), platform->PumpEvents()), ::testing::ExitedWithCode(0), "");
 }
 
+// A virtual controller with the standard layout, which SDL takes for a game controller. The
+// dummy driver's window never has the focus, without which SDL would drop the controller's
+// input. Its keys go up when the focus goes, come back with it, and go up when unplugged; a
+// controller plugged in next is read, its Back as the game's Esc.
+TEST(SdlPlatform, ControllerKeys) {
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  std::string error;
+  auto platform = SdlPlatform::Create(error);
+  KeyLog events;
+  platform->SetWindowEvents(events);
+  SDL_VirtualJoystickDesc pad{};
+  pad.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION, pad.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+  pad.naxes = SDL_CONTROLLER_AXIS_MAX, pad.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+  const int index = SDL_JoystickAttachVirtualEx(&pad);
+  SDL_Joystick* joystick = SDL_JoystickOpen(index);
+  SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTX, -32768);
+  for (int frame = 0; frame < 12; ++frame) {
+    SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_A, frame % 6 < 3);
+    platform->PumpEvents();
+  }
+  Push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_FOCUS_LOST), platform->PumpEvents();
+  Push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_FOCUS_GAINED), platform->PumpEvents();
+  SDL_JoystickClose(joystick), SDL_JoystickDetachVirtual(index), platform->PumpEvents();
+  joystick = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&pad));
+  SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_BACK, 1), platform->PumpEvents();
+  const std::vector<std::pair<int, int>> heard = {{1, 37}, {1, 32}, {0, 32}, {1, 32}, {0, 32},
+                                                  {0, 37}, {1, 37}, {0, 37}, {1, 27}};
+  EXPECT_EQ(events.keys, heard);
+}
+
 }  // namespace
 }  // namespace quillfane
