@@ -353,7 +353,8 @@ def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new gam
     # A controller, the page's second, its stick resting just inside the dead zone: pushed left and let go (not quite
     # to the middle), A held, Back.
     s.js("window.pad = {connected: true, mapping: 'standard', axes: [0.2, -0.2, 0, 0], buttons: [...Array(17)]"
-         ".map(() => ({pressed: false, value: 0}))}, navigator.getGamepads = () => [null, pad]")
+         ".map(() => ({pressed: false, value: 0}))}, navigator.getGamepads = () => [null, pad], "
+         "dispatchEvent(new Event('gamepadconnected'))")
     heading, *_ = game.alone("the stick at rest")[0], s.js("pad.axes[0] = -1"), time.sleep(0.15), s.js("pad.axes[0] = 0.25")
     turned, centre, _ = game.alone("the stick let go")
     expect(0 < (turned - heading) % 360 < 180, "the stick pushed left to turn the ship", turned - heading)

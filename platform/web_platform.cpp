@@ -59,9 +59,24 @@ EM_JS(void, quillfane_focus_canvas, (), { Module['canvas'].focus(); });
 
 // The first controller found with the browser's standard mapping, into out: the D-pad left,
 // right, up and down, A, B, the right shoulder and Back as 0 or 1, the left stick's x and y
-// (up positive), the left and right triggers. 0 when there is none.
+// (up positive), the left and right triggers. 0 when there is none. Asking the browser for its
+// controllers costs more than the rest of a frame, so it is asked only while the page has
+// heard of one connected.
 EM_JS(int, quillfane_read_gamepad, (float* out), {
-  var pads = navigator.getGamepads ? navigator.getGamepads() : [];
+  if (!('quillfanePads' in window)) {
+    var count = function() {
+      var all = navigator.getGamepads ? navigator.getGamepads() : [];
+      window['quillfanePads'] = 0;
+      for (var i = 0; i < all.length; ++i) {
+        if (all[i] && all[i].connected) ++window['quillfanePads'];
+      }
+    };
+    addEventListener('gamepadconnected', count);
+    addEventListener('gamepaddisconnected', count);
+    count();
+  }
+  if (!window['quillfanePads']) return 0;
+  var pads = navigator.getGamepads();
   var usable = function(pad) { return pad && pad.connected && pad.mapping == 'standard'; };
   var pad = pads[Module['quillfanePad']];
   for (var i = 0; !usable(pad) && i < pads.length; ++i) {
@@ -148,7 +163,7 @@ void WebPlatform::Impl::ReleaseHeld() {
 // At rest while the canvas cannot hear the keys, as the keyboard is.
 PadState WebPlatform::Impl::ReadController() const {
   std::array<float, 12> read{};
-  if (quillfane_canvas_active() == 0 || quillfane_read_gamepad(read.data()) == 0) return {};
+  if (quillfane_read_gamepad(read.data()) == 0 || quillfane_canvas_active() == 0) return {};
   return {.dpadLeft = read[0] != 0,
           .dpadRight = read[1] != 0,
           .dpadUp = read[2] != 0,
