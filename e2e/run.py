@@ -97,7 +97,8 @@ class WaylandSession(XSession):
 
     def node(self, key, value, n=None):  # the first in the window tree with that key and value
         n = n or json.loads(subprocess.run(["swaymsg", "-t", "get_tree"], env=self.env, capture_output=True).stdout)
-        return n.get(key) == value and n or next(filter(None, (self.node(key, value, c) for c in n["nodes"] + n["floating_nodes"])), None)
+        children = (self.node(key, value, c) for c in n["nodes"] + n["floating_nodes"])
+        return n.get(key) == value and n or next(filter(None, children), None)
 
     def find(self, title, deadline=5):
         return poll(lambda: (node := self.node("name", title)) and node["id"], deadline)
@@ -145,7 +146,8 @@ class Browser(XSession):
         expect("error" not in answer, method + " to succeed", answer.get("error"))
         return answer["result"]
 
-    js = lambda self, expression: self.send("Runtime.evaluate", expression=expression, returnByValue=True)["result"].get("value")  # noqa: E731
+    def js(self, expression):  # its value
+        return self.send("Runtime.evaluate", expression=expression, returnByValue=True)["result"].get("value")
 
     spawn = lambda self, argv: self.send("Page.navigate", url=self.url + argv[0]) and self  # noqa: E731  opens the page
     # The page as a process: status 0 once it says the game has ended.
@@ -161,7 +163,8 @@ class Browser(XSession):
     def xdo(self, script, *more):  # xdotool's keydown, keyup, key and sleep for the arrows, space and Escape, as key events
         for verb, arg in zip(script.split()[::2], script.split()[1::2]):
             for kind in {"keydown": ["rawKeyDown"], "keyup": ["keyUp"], "key": ["rawKeyDown", "keyUp"]}.get(verb, []):
-                code, vk = {"space": ("Space", 32), "Escape": ("Escape", 27)}.get(arg) or ("Arrow" + arg, 37 + "Left Up Right Down".split().index(arg))
+                code, vk = {"space": ("Space", 32), "Escape": ("Escape", 27)}.get(arg) or \
+                    ("Arrow" + arg, 37 + "Left Up Right Down".split().index(arg))
                 self.send("Input.dispatchKeyEvent", type=kind, code=code, key=" " if vk == 32 else code, windowsVirtualKeyCode=vk)
             time.sleep(float(arg) if verb == "sleep" else 0)
 
@@ -281,11 +284,11 @@ def hostile(s, argv):  # no window manager: displays that never answer, standard
         listening.append((socket.socket(socket.AF_UNIX), path or name, variable + "=" + name))
         listening[-1][0].bind(listening[-1][1]), listening[-1][0].listen()
         listening[-1] += (s.spawn(argv, **{"DISPLAY": "", "WAYLAND_DISPLAY": "", variable: name}),)
-    for _, _, display, proc in listening:
+    for _, _, named, proc in listening:
         poll(lambda: proc.poll() is not None, 8)
-        said = open(s.log.name).read().count("did not start within 5 seconds on the display %s;" % display)
+        said = open(s.log.name).read().count("did not start within 5 seconds on the display %s;" % named)
         expect(proc.poll() == 1 and said == 1 and time.monotonic() - began < 7, "%s silent: status 1, one line within 7 s"
-               % display, "status %s, %d lines after %.1f s" % (proc.poll(), said, time.monotonic() - began))
+               % named, "status %s, %d lines after %.1f s" % (proc.poll(), said, time.monotonic() - began))
     game = Game(s, ["sh", "-c", 'exec "$@" >&- 2>&-', "sh", *argv])  # SDL's connections would take 1 and 2
     s.xdo("windowsize {0} 9000 9000 sleep 0.3 windowsize {0} 474 401 windowfocus --sync {0} key Escape".format(game.window.id))
     game.ends("Esc, after a message with the standard streams closed,")
@@ -371,7 +374,8 @@ def main():
               "such as build-test/quillfane or \"wine /path/Quillfane.exe\"" % ", ".join(scenarios), file=sys.stderr)
         sys.exit(2)
     (name, argv), began = sys.argv[1:], time.monotonic()
-    wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None, "hostile": None, "hidpi": None}.get(name, ("openbox", "--sm-disable"))
+    wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None, "hostile": None, "hidpi": None}.get(
+        name, ("openbox", "--sm-disable"))
     s = Browser(argv) if name == "web" else WaylandSession() if name == "wayland" else \
         XSession(wm, (1920, 1200) if name == "hidpi" else (1024, 768))
     try:
