@@ -91,6 +91,9 @@ class RasterPlatform : public Platform {
   // The playfield's size before the first resize replaces it.
   static constexpr float kInitialWidth = 6855;
   static constexpr float kInitialHeight = 5655;
+  // The window's client area as it opens, in pixels: 7110 by 6015 twips.
+  static constexpr int kClientPixelWidth = 7110 / static_cast<int>(kTwipsPerPixel);
+  static constexpr int kClientPixelHeight = 6015 / static_cast<int>(kTwipsPerPixel);
 
   void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override {
     playfield_.SetPenColour(red, green, blue);

@@ -18,8 +18,6 @@ namespace quillfane {
 namespace {
 
 constexpr const char* kTitle = "Quillfane";
-constexpr int kClientWidthTwips = 7110;
-constexpr int kClientHeightTwips = 6015;
 
 struct OuterSize {
   int width = 0;
@@ -223,10 +221,9 @@ std::unique_ptr<SdlPlatform::Impl> SdlPlatform::Start(std::string& error) {
   SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
   StartStep("the window was not created");
   auto impl = std::make_unique<Impl>();
-  impl->window = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                  kClientWidthTwips / static_cast<int>(kTwipsPerPixel),
-                                  kClientHeightTwips / static_cast<int>(kTwipsPerPixel),
-                                  SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+  impl->window =
+      SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kClientPixelWidth,
+                       kClientPixelHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
   if (impl->window == nullptr) {
     error = std::string("SDL could not create the window (") + SDL_GetError() + ")";
     return nullptr;
@@ -240,9 +237,8 @@ std::unique_ptr<SdlPlatform::Impl> SdlPlatform::Start(std::string& error) {
   if (x11) WatchXWindow(system.info.x11.window);
   if (!ChooseScale(x11 ? system.info.x11.display : nullptr, impl->scale, error)) return nullptr;
   if (impl->scale > 1) {
-    SDL_SetWindowSize(impl->window,
-                      kClientWidthTwips / static_cast<int>(kTwipsPerPixel) * impl->scale,
-                      kClientHeightTwips / static_cast<int>(kTwipsPerPixel) * impl->scale);
+    SDL_SetWindowSize(impl->window, kClientPixelWidth * impl->scale,
+                      kClientPixelHeight * impl->scale);
     SDL_SetWindowPosition(impl->window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
   }
   // SDL 2.26 has no window surface on Wayland; its renderer must be made before the window

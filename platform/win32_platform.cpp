@@ -18,8 +18,6 @@ namespace {
 constexpr const wchar_t* kClassName = L"QuillfaneWindow";
 constexpr const wchar_t* kTitle = L"Quillfane";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
-constexpr int kClientWidthTwips = 7110;
-constexpr int kClientHeightTwips = 6015;
 // Sleep's default granularity is the 15.6 ms system tick, which would slow a 10 ms frame by
 // half again; the game's speed is counted in frames.
 constexpr UINT kTimerResolutionMs = 1;
@@ -308,8 +306,7 @@ std::unique_ptr<Win32Platform> Win32Platform::Create(std::string& error) {
     error = DescribeFailure("register its window class");
     return nullptr;
   }
-  RECT outer{0, 0, kClientWidthTwips / static_cast<int>(kTwipsPerPixel),
-             kClientHeightTwips / static_cast<int>(kTwipsPerPixel)};
+  RECT outer{0, 0, kClientPixelWidth, kClientPixelHeight};
   ::AdjustWindowRectEx(&outer, kStyle, FALSE, 0);
   auto impl = std::make_unique<Impl>();
   ::timeBeginPeriod(kTimerResolutionMs);
