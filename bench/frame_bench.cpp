@@ -36,19 +36,15 @@ BENCHMARK(BM_FrameWithFullPool);
 // The raster with no window: the pump only forgets what changed, as a present would.
 class RasterOnly final : public RasterPlatform {
  public:
-  RasterOnly() : RasterPlatform(raster_) {}
   float WindowWidth() const override { return 7110; }
   float WindowHeight() const override { return 6015; }
   WindowHandle Handle() const override { return 1; }
   WindowHandle GetActiveWindow() const override { return 1; }
-  void RefreshPlayfield() override { raster_.Clear(); }
+  void RefreshPlayfield() override { Playfield().Clear(); }
   void FocusPlayfield() override {}
-  void PumpEvents() override { raster_.ClearDirty(); }
+  void PumpEvents() override { Playfield().ClearDirty(); }
   void Sleep(int) override {}
   [[noreturn]] void EndProgram() override { std::abort(); }
-
- private:
-  Raster raster_{kInitialWidth, kInitialHeight};
 };
 
 // A whole frame of play drawn on the raster, as the player sees it in the side-by-side run:

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/sdl_platform.h"
+#include "platform/backend.h"
 #include "ship/ship.h"
 
 namespace quillfane {
@@ -14,9 +14,9 @@ namespace {
 
 bool windowFailed = false;  // ends the program with status 1, so a script sees it
 
-std::unique_ptr<SdlPlatform> OpenWindow(benchmark::State& bench, int width, int height) {
+std::unique_ptr<WindowBase> OpenGameWindow(benchmark::State& bench, int width, int height) {
   std::string error;
-  auto platform = SdlPlatform::Create(error);
+  auto platform = OpenWindow(error);
   if (platform == nullptr) {
     bench.SkipWithError(error.c_str());
     windowFailed = true;
@@ -50,7 +50,7 @@ void TurnAndRedrawShip(GameState& state, Platform& platform) {
 
 // The drawing alone, into the raster.
 void BM_ShipDrawing(benchmark::State& bench) {
-  auto platform = OpenWindow(bench, 474, 401);
+  auto platform = OpenGameWindow(bench, 474, 401);
   if (platform == nullptr) return;
   GameState state = ShipInTheMiddle(*platform);
   for (auto _ : bench) TurnAndRedrawShip(state, *platform);
@@ -59,7 +59,7 @@ void BM_ShipDrawing(benchmark::State& bench) {
 // One frame's worth: the ship erased, turned and drawn again, then the pump, which copies
 // only the changed area to the window.
 void BM_ShipFrame(benchmark::State& bench) {
-  auto platform = OpenWindow(bench, 474, 401);
+  auto platform = OpenGameWindow(bench, 474, 401);
   if (platform == nullptr) return;
   GameState state = ShipInTheMiddle(*platform);
   for (auto _ : bench) {
@@ -70,7 +70,7 @@ void BM_ShipFrame(benchmark::State& bench) {
 
 // A refresh: the whole playfield cleared and copied to the window at once.
 void BM_WholeWindowPresent(benchmark::State& bench) {
-  auto platform = OpenWindow(bench, int(bench.range(0)), int(bench.range(1)));
+  auto platform = OpenGameWindow(bench, int(bench.range(0)), int(bench.range(1)));
   if (platform == nullptr) return;
   for (auto _ : bench) platform->RefreshPlayfield();
   bench.counters["pixels"] = double(bench.range(0) * bench.range(1));

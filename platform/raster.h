@@ -84,8 +84,8 @@ class Raster {
   int dirtyCount_ = 0;
 };
 
-// The drawing half of every backend: the pen, the figures and the playfield's size go to a
-// raster; the window and the operating system are the backend's own.
+// The drawing half of every window: the pen, the figures and the playfield's size go to the
+// raster it owns.
 class RasterPlatform : public Platform {
  public:
   // The playfield's size before the first resize replaces it.
@@ -117,11 +117,8 @@ class RasterPlatform : public Platform {
   void SetPlayfieldHeight(float twips) override { playfield_.SetHeight(twips); }
   Raster& Playfield() { return playfield_; }
 
- protected:
-  explicit RasterPlatform(Raster& playfield) : playfield_(playfield) {}
-
  private:
-  Raster& playfield_;
+  Raster playfield_{kInitialWidth, kInitialHeight};
 };
 
 }  // namespace quillfane

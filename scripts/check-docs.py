@@ -13,8 +13,8 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # Pages in the source tree, each with the sections of docs/usage.txt it must give.
 # The web page has no window to close and no exit status: Esc starts over there.
-PAGES = {"README.md": ("keys", "exit status"), "platform/index.html": ("keys",)}
-NOT_ON = {"platform/index.html": {"Esc"}}
+PAGES = {"README.md": ("keys", "exit status"), "platform/web/index.html": ("keys",)}
+NOT_ON = {"platform/web/index.html": {"Esc"}}
 
 
 def entries():  # {section: [(name, text)]}

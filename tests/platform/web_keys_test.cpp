@@ -1,6 +1,8 @@
-#include "platform/web_keys.h"
+#include "platform/web/web_keys.h"
 
 #include <gtest/gtest.h>
+
+#include "platform/virtual_keys.h"
 
 // KeyboardEvent.code, .key and .keyCode as a browser reports them, to the virtual-key code.
 TEST(WebKeys, VirtualKeysAsOnTheDesktop) {

@@ -1,11 +1,7 @@
-#include "platform/sdl_startup.h"
+#include "platform/sdl/sdl_startup.h"
 
-#include <SDL.h>
-#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,42 +12,14 @@
 
 namespace quillfane {
 
-namespace {
-
 bool IsUnset(const char* variable) {
   const char* value = std::getenv(variable);
   return value == nullptr || *value == '\0';
 }
 
-constexpr const char* kNoDisplay =
-    "no X display is set (DISPLAY is empty); start the game from a desktop session or under "
-    "Xvfb";
-
-// Asked for before SDL, which would otherwise print the Wayland library's own complaint and
-// fall back to a driver that shows nothing.
-bool WaylandCompositorAnswers(std::string& error) {
-  const std::string name = std::getenv("WAYLAND_DISPLAY");
-  if (name[0] != '/' && IsUnset("XDG_RUNTIME_DIR")) {
-    error = "WAYLAND_DISPLAY=" + name + " is set but XDG_RUNTIME_DIR is not, so the compositor " +
-            "cannot be found; start the game from the desktop session";
-    return false;
-  }
-  const std::string path = name[0] == '/' ? name : std::getenv("XDG_RUNTIME_DIR") + ("/" + name);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const bool answered =
-      probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  if (probe >= 0) close(probe);
-  if (!answered) {
-    error = "no Wayland compositor answers at " + path + " (WAYLAND_DISPLAY=" + name +
-            "); start the game from a running desktop session, or set DISPLAY for X";
-  }
-  return answered;
-}
-
 void Say(const char* line) { [[maybe_unused]] auto ignored = write(2, line, std::strlen(line)); }
+
+namespace {
 
 // Written by the signal handlers, so kept in fixed storage.
 volatile sig_atomic_t started = 0;
@@ -67,25 +35,6 @@ void SayGuardExpired(int) {
   _exit(1);
 }
 
-unsigned long watchedWindow = 0;
-
-int OnXError(Display*, XErrorEvent* error) {
-  if (error->resourceid == watchedWindow &&
-      (error->error_code == BadWindow || error->error_code == BadDrawable)) {
-    Say("quillfane: the window was destroyed by another program; the game has ended\n");
-    _exit(1);
-  }
-  return 0;
-}
-
-// Xlib's own handler prints two lines of its own and exits; one of ours says what happened.
-int LostDisplay(Display* lost) {
-  Say("quillfane: lost the connection to the X display ");
-  Say(XDisplayString(lost));
-  Say(" (the X server ended or the connection broke); the game has ended\n");
-  _exit(1);
-}
-
 }  // namespace
 
 void KeepStandardStreamsOpen() {
@@ -97,24 +46,14 @@ void KeepStandardStreamsOpen() {
   }
 }
 
-bool ChooseVideoDriver(std::string& error) {
-  if (IsUnset("SDL_VIDEODRIVER") && IsUnset("DISPLAY") && IsUnset("WAYLAND_DISPLAY")) {
-    error = kNoDisplay;
-    return false;
-  }
-  // A display that cannot be reached should fail as that, not as a probe of other drivers.
-  if (IsUnset("SDL_VIDEODRIVER")) {
-    if (IsUnset("DISPLAY") && !WaylandCompositorAnswers(error)) return false;
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, IsUnset("DISPLAY") ? "wayland" : "x11");
-  }
-  return true;
-}
-
 std::string DescribeStartFailure(const std::string& reason) {
   if (!IsUnset("SDL_VIDEODRIVER")) {
     return "SDL could not start the video driver named by SDL_VIDEODRIVER=" +
            std::string(std::getenv("SDL_VIDEODRIVER")) + " (" + reason +
            "); unset it or name one this system has";
+  }
+  if (IsUnset("DISPLAY") && IsUnset("WAYLAND_DISPLAY")) {
+    return "SDL could not start a video driver (" + reason + ")";
   }
   const char* variable = IsUnset("DISPLAY") ? "WAYLAND_DISPLAY" : "DISPLAY";
   return "SDL could not reach the display named by " + std::string(variable) + "=" +
@@ -127,7 +66,7 @@ bool StartedUnseen(const char* driver) {
          (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
 }
 
-bool ChooseScale(void* xDisplay, int& scale, std::string& error) {
+bool ChooseScale(const char* xResources, int& scale, std::string& error) {
   scale = 1;
   if (const char* chosen = std::getenv("QUILLFANE_SCALE"); chosen != nullptr) {
     if (chosen[0] < '1' || chosen[0] > '4' || chosen[1] != '\0') {
@@ -137,13 +76,12 @@ bool ChooseScale(void* xDisplay, int& scale, std::string& error) {
     scale = chosen[0] - '0';
     return true;
   }
-  if (xDisplay == nullptr || !IsUnset("WAYLAND_DISPLAY")) return true;
+  if (xResources == nullptr || !IsUnset("WAYLAND_DISPLAY")) return true;
   double ratio = 1;
   if (!IsUnset("GDK_SCALE")) {
     ratio = std::atof(std::getenv("GDK_SCALE"));
-  } else if (const char* resources = XResourceManagerString(static_cast<Display*>(xDisplay));
-             resources != nullptr) {
-    const char* dpi = std::strstr(resources, "Xft.dpi:");
+  } else {
+    const char* dpi = std::strstr(xResources, "Xft.dpi:");
     if (dpi != nullptr) ratio = std::atof(dpi + std::strlen("Xft.dpi:")) / 96;
   }
   scale = static_cast<int>(std::clamp(std::lround(ratio), 1L, 4L));
@@ -174,12 +112,6 @@ void StartStep(const char* whatDidNotFinish) { unfinished = whatDidNotFinish; }
 void EndStartGuard(bool startedNow) {
   alarm(0);
   started = startedNow ? 1 : 0;
-}
-
-void WatchXWindow(unsigned long window) {
-  watchedWindow = window;
-  XSetErrorHandler(OnXError);
-  XSetIOErrorHandler(LostDisplay);
 }
 
 }  // namespace quillfane

@@ -1,4 +1,4 @@
-#include "platform/sdl_present.h"
+#include "platform/sdl/sdl_present.h"
 
 #include <SDL.h>
 
@@ -108,25 +108,19 @@ bool WindowPresenter::TooLargeToShow() {
                  width, height, Raster::kMaxSide, Raster::kMaxSide);
   }
   saidTooLarge_ = true;
-  whole_ = true;
   return true;
 }
 
 // A minimised or zero-sized window has no surface: the next present that finds one copies
 // everything, so the picture comes back on restore.
-bool WindowPresenter::Present(Raster& raster) {
-  bool shown = false;
+bool WindowPresenter::Present(Raster& raster, bool all) {
   if (TooLargeToShow()) return false;
   SDL_Surface* source = Wrap(raster);
-  if (renderer_ != nullptr) {
-    shown = source != nullptr && PresentTexture(raster);
-  } else if (SDL_Surface* target = SDL_GetWindowSurface(window_);
-             source != nullptr && target != nullptr) {
-    shown = whole_ ? PresentWhole(source, target) : PresentChanges(raster, source, target);
-  }
-  whole_ = !shown;
-  raster.ClearDirty();
-  return shown;
+  if (source == nullptr) return false;
+  if (renderer_ != nullptr) return PresentTexture(raster, all);
+  SDL_Surface* target = SDL_GetWindowSurface(window_);
+  if (target == nullptr) return false;
+  return all ? PresentWhole(source, target) : PresentChanges(raster, source, target);
 }
 
 bool WindowPresenter::PresentWhole(SDL_Surface* source, SDL_Surface* target) {
@@ -182,7 +176,7 @@ void WindowPresenter::MarkLitTiles(Raster& raster, const SDL_Rect& area) {
 // The renderer's back buffer is drawn whole at each draw, from a texture that takes only
 // what changed: cleared to black, then only the runs of tiles with something lit copied,
 // which costs a software rasteriser a small part of copying the whole.
-bool WindowPresenter::PresentTexture(Raster& raster) {
+bool WindowPresenter::PresentTexture(Raster& raster, bool all) {
   const int width = raster.PixelWidth();
   const int height = raster.PixelHeight();
   int textureWidth = 0;
@@ -196,10 +190,10 @@ bool WindowPresenter::PresentTexture(Raster& raster) {
     if (texture_ == nullptr) return false;
     tileColumns_ = (width + kTile - 1) / kTile;
     litTiles_.assign(static_cast<std::size_t>(tileColumns_ * ((height + kTile - 1) / kTile)), 0);
-    whole_ = true;
+    all = true;
   }
   const int pitch = width * static_cast<int>(sizeof(std::uint32_t));
-  if (whole_) {
+  if (all) {
     if (SDL_UpdateTexture(texture_, nullptr, raster.Pixels(), pitch) != 0) return false;
     MarkLitTiles(raster, {0, 0, width, height});
   } else if (raster.Dirty().empty() && !undrawn_) {

@@ -1,13 +1,12 @@
-#include "platform/web_platform.h"
-
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
 #include <array>
 #include <cstdint>
 
-#include "platform/gamepad.h"
-#include "platform/web_keys.h"
+#include "platform/backend.h"
+#include "platform/virtual_keys.h"
+#include "platform/web/web_keys.h"
 
 namespace quillfane {
 
@@ -114,219 +113,188 @@ EM_JS(void, quillfane_say_start_failure, (const char* text), {
 struct KeyEvent {
   bool down;
   std::int16_t code;
+  std::int16_t shift;
 };
 
-}  // namespace
+// The game in a web page: the page's canvas is the window's client area and, there being no
+// frame, its outer size too. The frame loop blocks as on the desktop; Sleep hands the browser
+// its turn. Key, focus and visibility events are queued as they come and handed to the game
+// inside PumpEvents; only the raster's changed area is copied to the canvas, straight from the
+// raster's memory.
+class WebWindow final : public WindowBase {
+ public:
+  WebWindow() = default;
+  WebWindow(const WebWindow&) = delete;
+  WebWindow& operator=(const WebWindow&) = delete;
+  ~WebWindow() override { emscripten_html5_remove_all_event_listeners(); }
 
-struct WebPlatform::Impl {
-  Impl() : playfield(kInitialWidth, kInitialHeight) {}
+  // False, with a one-line reason, when the page's canvas cannot take the keys.
+  bool Open(std::string& error);
 
-  void Queue(bool down, std::int16_t code);
+  void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override;
+  WindowHandle Handle() const override { return kHandle; }
+  // Inactive too until the pump after the one that found the keys lost: a hidden tab's timers
+  // may wait a second or more, so the loop could otherwise sleep through the loss.
+  WindowHandle GetActiveWindow() const override {
+    return quillfane_canvas_active() != 0 && !lostInLastPump ? kHandle : 0;
+  }
+  void FocusPlayfield() override { quillfane_focus_canvas(); }
+  [[noreturn]] void EndProgram() override;
+
+ private:
+  void ShowWindow() override { quillfane_focus_canvas(); }
+  std::optional<OuterSize> MeasureOuter() const override {
+    return OuterSize{quillfane_canvas_width(), quillfane_canvas_height()};
+  }
+  bool PresentPlayfield(Raster& playfield, bool all) override;
+  bool ReadController(PadState& pad) override;
+  // While the canvas cannot hear the keys the controller is at rest, as the keyboard is.
+  bool HasKeys() const override { return quillfane_canvas_active() != 0; }
+  void DispatchEvents() override;
+  void Wait(unsigned milliseconds) override { emscripten_sleep(milliseconds); }
+
+  void Queue(bool down, std::int16_t code, std::int16_t shift);
   void ReleaseHeld();
-  PadState ReadController() const;
-  void DeliverResizeIfChanged();
-  void Present();
   static EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void* impl);
   static EM_BOOL OnBlur(int type, const EmscriptenFocusEvent* event, void* impl);
   static EM_BOOL OnVisibility(int type, const EmscriptenVisibilityChangeEvent* event, void* impl);
 
-  Raster playfield;
-  WindowEvents* events = nullptr;
   // Filled by the page's event handlers between pumps. A person cannot press keys fast
   // enough to fill it between two frames; an event past a full queue is dropped.
   std::array<KeyEvent, 256> queue{};
   int head = 0;
   int count = 0;
-  HeldKeys keys;
-  Gamepad gamepad;
-  // The canvas lost the keys or the tab was hidden since GetActiveWindow last said so: a
-  // hidden tab's timers may wait a second or more, so the loop can sleep through the loss.
-  bool lostUnseen = false;
-  // The canvas size as of the last resize the game was told of.
-  int width = 0;
-  int height = 0;
-  // The canvas cannot be trusted (shown, resized, refreshed): copy all and black the rest.
-  bool presentWhole = true;
+  bool lostInLastPump = false;
 };
 
-void WebPlatform::Impl::Queue(bool down, std::int16_t code) {
+void WebWindow::Queue(bool down, std::int16_t code, std::int16_t shift) {
   if (count == static_cast<int>(queue.size())) return;
-  queue[(head + count++) % queue.size()] = {down, code};
+  queue[(head + count++) % queue.size()] = {down, code, shift};
 }
 
 // Queued as a key-up of code 0, in order with the keys around it.
-void WebPlatform::Impl::ReleaseHeld() {
-  lostUnseen = true;
-  Queue(false, 0);
-}
+void WebWindow::ReleaseHeld() { Queue(false, 0, 0); }
 
-// At rest while the canvas cannot hear the keys, as the keyboard is.
-PadState WebPlatform::Impl::ReadController() const {
+bool WebWindow::ReadController(PadState& pad) {
   std::array<float, 12> read{};
-  if (quillfane_read_gamepad(read.data()) == 0 || quillfane_canvas_active() == 0) return {};
-  return {.dpadLeft = read[0] != 0,
-          .dpadRight = read[1] != 0,
-          .dpadUp = read[2] != 0,
-          .dpadDown = read[3] != 0,
-          .south = read[4] != 0,
-          .east = read[5] != 0,
-          .rightShoulder = read[6] != 0,
-          .back = read[7] != 0,
-          .stickX = read[8],
-          .stickY = read[9],
-          .leftTrigger = read[10],
-          .rightTrigger = read[11]};
+  if (quillfane_read_gamepad(read.data()) == 0) return false;
+  pad = {.dpadLeft = read[0] != 0,
+         .dpadRight = read[1] != 0,
+         .dpadUp = read[2] != 0,
+         .dpadDown = read[3] != 0,
+         .south = read[4] != 0,
+         .east = read[5] != 0,
+         .rightShoulder = read[6] != 0,
+         .back = read[7] != 0,
+         .stickX = read[8],
+         .stickY = read[9],
+         .leftTrigger = read[10],
+         .rightTrigger = read[11]};
+  return true;
 }
 
-void WebPlatform::Impl::DeliverResizeIfChanged() {
-  const int nowWidth = quillfane_canvas_width();
-  const int nowHeight = quillfane_canvas_height();
-  if (nowWidth == width && nowHeight == height) return;
-  width = nowWidth;
-  height = nowHeight;
-  presentWhole = true;
-  if (events != nullptr) events->Form_Resize();
-}
-
-void WebPlatform::Impl::Present() {
+// The canvas cannot be trusted (shown, resized, refreshed): copy all and black the rest.
+bool WebWindow::PresentPlayfield(Raster& playfield, bool all) {
   const std::uint32_t* pixels = playfield.Pixels();
   const int pixelWidth = playfield.PixelWidth();
   const int pixelHeight = playfield.PixelHeight();
-  if (presentWhole) {
+  if (all) {
     quillfane_put(pixels, pixelWidth, pixelHeight, 0, 0, pixelWidth, pixelHeight, 1);
-    presentWhole = false;
   } else {
     for (const PixelRect& area : playfield.Dirty()) {
       quillfane_put(pixels, pixelWidth, pixelHeight, area.x, area.y, area.w, area.h, 0);
     }
   }
-  playfield.ClearDirty();
+  return true;
 }
 
 // Keys are only queued here: the game hears of them inside PumpEvents, in order, so a tap
 // shorter than a frame still arrives as a down and an up. Auto-repeat queues further downs.
-EM_BOOL WebPlatform::Impl::OnKey(int type, const EmscriptenKeyboardEvent* event, void* impl) {
+EM_BOOL WebWindow::OnKey(int type, const EmscriptenKeyboardEvent* event, void* impl) {
   const std::int16_t code =
       VirtualKeyFromDom(event->code, event->key, static_cast<int>(event->keyCode));
   if (code == 0) return EM_FALSE;
-  static_cast<Impl*>(impl)->Queue(type == EMSCRIPTEN_EVENT_KEYDOWN, code);
+  const std::int16_t shift =
+      ShiftState(event->shiftKey != 0, event->ctrlKey != 0, event->altKey != 0);
+  static_cast<WebWindow*>(impl)->Queue(type == EMSCRIPTEN_EVENT_KEYDOWN, code, shift);
   // The canvas hears keys only while it has the focus: only then is scrolling prevented.
   return IsGameKey(code) ? EM_TRUE : EM_FALSE;
 }
 
 // A key released while the page cannot hear it would otherwise stay held.
-EM_BOOL WebPlatform::Impl::OnBlur(int, const EmscriptenFocusEvent*, void* impl) {
-  static_cast<Impl*>(impl)->ReleaseHeld();
+EM_BOOL WebWindow::OnBlur(int, const EmscriptenFocusEvent*, void* impl) {
+  static_cast<WebWindow*>(impl)->ReleaseHeld();
   return EM_FALSE;
 }
 
-EM_BOOL WebPlatform::Impl::OnVisibility(int, const EmscriptenVisibilityChangeEvent* event,
-                                        void* impl) {
-  if (event->hidden) static_cast<Impl*>(impl)->ReleaseHeld();
+EM_BOOL WebWindow::OnVisibility(int, const EmscriptenVisibilityChangeEvent* event, void* impl) {
+  if (event->hidden) static_cast<WebWindow*>(impl)->ReleaseHeld();
   return EM_FALSE;
 }
 
-WebPlatform::WebPlatform(std::unique_ptr<Impl> impl)
-    : RasterPlatform(impl->playfield), impl_(std::move(impl)) {}
-
-WebPlatform::~WebPlatform() { emscripten_html5_remove_all_event_listeners(); }
-
-std::unique_ptr<WebPlatform> WebPlatform::Create(std::string& error) {
-  if (quillfane_open_canvas() == 0) {
-    error = "this browser gives the page no 2D canvas to draw the game on";
-    return nullptr;
-  }
-  auto impl = std::make_unique<Impl>();
-  void* data = impl.get();
-  if (emscripten_set_keydown_callback(kCanvas, data, EM_TRUE, Impl::OnKey) !=
-          EMSCRIPTEN_RESULT_SUCCESS ||
-      emscripten_set_keyup_callback(kCanvas, data, EM_TRUE, Impl::OnKey) !=
-          EMSCRIPTEN_RESULT_SUCCESS ||
-      emscripten_set_blur_callback(kCanvas, data, EM_TRUE, Impl::OnBlur) !=
-          EMSCRIPTEN_RESULT_SUCCESS ||
-      emscripten_set_visibilitychange_callback(data, EM_TRUE, Impl::OnVisibility) !=
+bool WebWindow::Open(std::string& error) {
+  void* data = this;
+  if (emscripten_set_keydown_callback(kCanvas, data, EM_TRUE, OnKey) != EMSCRIPTEN_RESULT_SUCCESS ||
+      emscripten_set_keyup_callback(kCanvas, data, EM_TRUE, OnKey) != EMSCRIPTEN_RESULT_SUCCESS ||
+      emscripten_set_blur_callback(kCanvas, data, EM_TRUE, OnBlur) != EMSCRIPTEN_RESULT_SUCCESS ||
+      emscripten_set_visibilitychange_callback(data, EM_TRUE, OnVisibility) !=
           EMSCRIPTEN_RESULT_SUCCESS) {
     emscripten_html5_remove_all_event_listeners();
     error = "the page has no element with the id \"canvas\" to take the keys";
-    return nullptr;
+    return false;
   }
-  return std::unique_ptr<WebPlatform>(new WebPlatform(std::move(impl)));
-}
-
-void WebPlatform::ReportStartFailure(const std::string& error) {
-  quillfane_say_start_failure(("The game cannot start: " + error + ".").c_str());
-}
-
-void WebPlatform::SetWindowEvents(WindowEvents& events) {
-  impl_->events = &events;
-  impl_->keys.SetEvents(&events);
+  return true;
 }
 
 // The raster stores 0x00RRGGBB words, whose bytes in memory run blue, green, red: with red
 // and blue traded here, they run red, green, blue, as the canvas reads them.
-void WebPlatform::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  RasterPlatform::SetPenColour(blue, green, red);
+void WebWindow::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  WindowBase::SetPenColour(blue, green, red);
 }
 
-void WebPlatform::Show() {
-  quillfane_focus_canvas();
-  impl_->width = quillfane_canvas_width();
-  impl_->height = quillfane_canvas_height();
-  impl_->presentWhole = true;
-  impl_->Present();
-}
-
-float WebPlatform::WindowWidth() const {
-  return static_cast<float>(quillfane_canvas_width()) * kTwipsPerPixel;
-}
-
-float WebPlatform::WindowHeight() const {
-  return static_cast<float>(quillfane_canvas_height()) * kTwipsPerPixel;
-}
-
-WindowHandle WebPlatform::Handle() const { return kHandle; }
-
-WindowHandle WebPlatform::GetActiveWindow() const {
-  const bool active = quillfane_canvas_active() != 0 && !impl_->lostUnseen;
-  impl_->lostUnseen = false;
-  return active ? kHandle : 0;
-}
-
-void WebPlatform::RefreshPlayfield() {
-  impl_->playfield.Clear();
-  impl_->presentWhole = true;
-  impl_->Present();
-}
-
-void WebPlatform::FocusPlayfield() { quillfane_focus_canvas(); }
-
-void WebPlatform::PumpEvents() {
-  for (; impl_->count > 0; --impl_->count) {
-    const KeyEvent key = impl_->queue[impl_->head];
-    impl_->head = (impl_->head + 1) % static_cast<int>(impl_->queue.size());
+void WebWindow::DispatchEvents() {
+  lostInLastPump = false;
+  for (; count > 0; --count) {
+    const KeyEvent key = queue[head];
+    head = (head + 1) % static_cast<int>(queue.size());
     if (key.code == 0) {
-      impl_->keys.ReleaseAll();
+      lostInLastPump = true;
+      Keys().ReleaseAll();
     } else if (key.down) {
-      impl_->keys.Press(KeySource::kKeyboard, key.code);
+      Keys().Press(KeySource::kKeyboard, key.code, key.shift);
     } else {
-      impl_->keys.Release(KeySource::kKeyboard, key.code);
+      Keys().Release(KeySource::kKeyboard, key.code, key.shift);
     }
   }
-  impl_->gamepad.Update(impl_->ReadController(), impl_->keys);
-  impl_->DeliverResizeIfChanged();
-  impl_->Present();
-}
-
-void WebPlatform::Sleep(int milliseconds) {
-  emscripten_sleep(milliseconds > 0 ? static_cast<unsigned>(milliseconds) : 0);
 }
 
 // Nothing after the exit runs: it unwinds the module's stack, and the page, told first,
 // offers a new game in a fresh module.
-void WebPlatform::EndProgram() {
+void WebWindow::EndProgram() {
   emscripten_html5_remove_all_event_listeners();
   quillfane_say_ended();
   emscripten_force_exit(0);
+}
+
+}  // namespace
+
+// A web page has no command line.
+std::optional<int> AnswerCommandLine(int /*argc*/, char** /*argv*/) { return std::nullopt; }
+
+// Null when the page has no 2D canvas.
+std::unique_ptr<WindowBase> OpenWindow(std::string& error) {
+  if (quillfane_open_canvas() == 0) {
+    error = "this browser gives the page no 2D canvas to draw the game on";
+    return nullptr;
+  }
+  auto window = std::make_unique<WebWindow>();
+  if (!window->Open(error)) return nullptr;
+  return window;
+}
+
+// On the page, where the canvas would be.
+void ReportStartFailure(const std::string& error) {
+  quillfane_say_start_failure(("The game cannot start: " + error + ".").c_str());
 }
 
 }  // namespace quillfane

@@ -1,5 +1,3 @@
-#include "platform/win32_platform.h"
-
 #define WIN32_LEAN_AND_MEAN
 #define UNICODE
 #include <windows.h>
@@ -9,7 +7,8 @@
 
 #include <cstdlib>
 
-#include "platform/gamepad.h"
+#include "platform/backend.h"
+#include "platform/virtual_keys.h"
 
 namespace quillfane {
 
@@ -22,23 +21,15 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 // half again; the game's speed is counted in frames.
 constexpr UINT kTimerResolutionMs = 1;
 
-struct OuterSize {
-  int width = 0;
-  int height = 0;
-  bool operator==(const OuterSize&) const = default;
-};
-
 std::string DescribeFailure(const char* what) {
   const DWORD code = ::GetLastError();
   return std::string("Quillfane could not ") + what + " (Windows error " + std::to_string(code) +
          ").";
 }
 
-// The shift argument as the game's key events define it: Shift 1, Ctrl 2, Alt 4.
-std::int16_t ShiftState() {
+std::int16_t CurrentShiftState() {
   const auto down = [](int key) { return (::GetKeyState(key) & 0x8000) != 0; };
-  return static_cast<std::int16_t>((down(VK_SHIFT) ? 1 : 0) | (down(VK_CONTROL) ? 2 : 0) |
-                                   (down(VK_MENU) ? 4 : 0));
+  return ShiftState(down(VK_SHIFT), down(VK_CONTROL), down(VK_MENU));
 }
 
 // XInput, found at run time so that the exe starts where no XInput DLL is installed; without
@@ -58,8 +49,8 @@ class XInputController {
 
   // The first controller found; asking an empty slot is slow, so the slots are searched only
   // once in kSearchEvery pumps while none is in use.
-  PadState Read() {
-    if (getState_ == nullptr) return {};
+  bool Read(PadState& read) {
+    if (getState_ == nullptr) return false;
     XINPUT_STATE state{};
     if (slot_ < XUSER_MAX_COUNT && getState_(slot_, &state) != ERROR_SUCCESS) {
       slot_ = XUSER_MAX_COUNT;
@@ -70,10 +61,10 @@ class XInputController {
         if (getState_(slot, &state) == ERROR_SUCCESS) slot_ = slot;
       }
     }
-    if (slot_ == XUSER_MAX_COUNT) return {};
+    if (slot_ == XUSER_MAX_COUNT) return false;
     const XINPUT_GAMEPAD& pad = state.Gamepad;
     const auto button = [&pad](WORD mask) { return (pad.wButtons & mask) != 0; };
-    return {.dpadLeft = button(XINPUT_GAMEPAD_DPAD_LEFT),
+    read = {.dpadLeft = button(XINPUT_GAMEPAD_DPAD_LEFT),
             .dpadRight = button(XINPUT_GAMEPAD_DPAD_RIGHT),
             .dpadUp = button(XINPUT_GAMEPAD_DPAD_UP),
             .dpadDown = button(XINPUT_GAMEPAD_DPAD_DOWN),
@@ -85,6 +76,7 @@ class XInputController {
             .stickY = AxisFromInt16(pad.sThumbLY),
             .leftTrigger = static_cast<float>(pad.bLeftTrigger) / 255.0F,
             .rightTrigger = static_cast<float>(pad.bRightTrigger) / 255.0F};
+    return true;
   }
 
  private:
@@ -95,58 +87,68 @@ class XInputController {
   int untilSearch_ = 0;
 };
 
-}  // namespace
-
-struct Win32Platform::Impl {
-  Impl() : playfield(kInitialWidth, kInitialHeight) {}
-  Impl(const Impl&) = delete;
-  Impl& operator=(const Impl&) = delete;
-  ~Impl() {
-    if (window != nullptr) ::DestroyWindow(window);
+// The game's window on Win32 and GDI: one resizable window whose client area shows the
+// playfield's raster. Key messages carry virtual-key codes already, so they go to the game as
+// they come.
+class Win32Window final : public WindowBase {
+ public:
+  Win32Window() = default;
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
+  ~Win32Window() override {
+    if (window_ != nullptr) ::DestroyWindow(window_);
     ::timeEndPeriod(kTimerResolutionMs);
   }
 
+  // False, with a one-sentence reason, when the window cannot be made.
+  bool Open(std::string& error);
+
+  WindowHandle Handle() const override { return reinterpret_cast<WindowHandle>(window_); }
+  WindowHandle GetActiveWindow() const override {
+    return reinterpret_cast<WindowHandle>(::GetActiveWindow());
+  }
+  // The window's client area is the playfield, so the keys reach it once the window has the
+  // focus.
+  void FocusPlayfield() override { ::SetFocus(window_); }
+  [[noreturn]] void EndProgram() override;
+
+ private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-  OuterSize MeasureOuter() const;
+
+  void ShowWindow() override;
+  std::optional<OuterSize> MeasureOuter() const override;
+  bool PresentPlayfield(Raster& playfield, bool all) override;
+  bool ReadController(PadState& pad) override { return controller_.Read(pad); }
+  bool HasKeys() const override { return ::GetActiveWindow() == window_; }
+  void DispatchEvents() override;
+  void Wait(unsigned milliseconds) override { ::Sleep(milliseconds); }
+
   void DeliverKey(WPARAM virtualKey, bool down);
   void ReleaseHeldKeys();
-  void DeliverResizeIfChanged();
   void Blit(HDC dc, int x, int y, int width, int height);
   void PresentWhole(HDC dc);
-  void Present();
-  [[noreturn]] void End();
 
-  Raster playfield;
-  HWND window = nullptr;
-  WindowEvents* events = nullptr;
-  // The window's pixels cannot be trusted (shown, resized, restored, refreshed).
-  bool presentWhole = true;
-  bool sizeChanged = false;
+  HWND window_ = nullptr;
   // Game events run only inside PumpEvents; what arrives outside it waits for the next one.
-  bool pumping = false;
-  bool releasePending = false;
-  // The outer size as of the last resize the game was told of.
-  OuterSize reported;
-  // Windows sends no key-ups for keys held while the focus goes, so they are counted here.
-  HeldKeys keys;
-  Gamepad gamepad;
-  XInputController controller;
+  bool pumping_ = false;
+  bool releasePending_ = false;
+  XInputController controller_;
 };
 
-LRESULT CALLBACK Win32Platform::Impl::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                                 LPARAM lParam) {
+LRESULT CALLBACK Win32Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* creator = static_cast<Impl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    creator->window = hwnd;
+    auto* creator =
+        static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    creator->window_ = hwnd;
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creator));
   }
-  auto* impl = reinterpret_cast<Impl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (impl == nullptr) return ::DefWindowProcW(hwnd, message, wParam, lParam);
-  return impl->Handle(message, wParam, lParam);
+  auto* window = reinterpret_cast<Win32Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (window == nullptr) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  return window->Handle(message, wParam, lParam);
 }
 
-LRESULT Win32Platform::Impl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_KEYDOWN:
     case WM_KEYUP:
@@ -168,73 +170,63 @@ LRESULT Win32Platform::Impl::Handle(UINT message, WPARAM wParam, LPARAM lParam) 
       if (LOWORD(wParam) == WA_INACTIVE) ReleaseHeldKeys();
       break;
     case WM_SIZE:
-      sizeChanged = sizeChanged || wParam != SIZE_MINIMIZED;
-      presentWhole = true;
+      PresentAllNextTime();
       return 0;
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT covers every pixel
     case WM_PAINT: {
       PAINTSTRUCT paint;
-      const HDC paintDc = ::BeginPaint(window, &paint);
+      const HDC paintDc = ::BeginPaint(window_, &paint);
       if (paintDc != nullptr) PresentWhole(paintDc);
-      ::EndPaint(window, &paint);
+      ::EndPaint(window_, &paint);
       return 0;
     }
     case WM_CLOSE:
-      End();
+      EndProgram();
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
-      if (wParam != FALSE) End();
+      if (wParam != FALSE) EndProgram();
       return 0;
     default:
       break;
   }
-  return ::DefWindowProcW(window, message, wParam, lParam);
+  return ::DefWindowProcW(window_, message, wParam, lParam);
 }
 
 // GetWindowRect holds the frame and title bar too; a minimised window has a size of its own,
 // which the game is not told of, so that restoring it does not re-centre the ship.
-OuterSize Win32Platform::Impl::MeasureOuter() const {
+std::optional<WindowBase::OuterSize> Win32Window::MeasureOuter() const {
   RECT rect{};
-  if (::IsIconic(window) || ::GetWindowRect(window, &rect) == FALSE) return reported;
-  return {rect.right - rect.left, rect.bottom - rect.top};
+  if (::IsIconic(window_) || ::GetWindowRect(window_, &rect) == FALSE) return std::nullopt;
+  return OuterSize{rect.right - rect.left, rect.bottom - rect.top};
 }
 
 // Auto-repeat arrives as further key-downs and goes through as such.
-void Win32Platform::Impl::DeliverKey(WPARAM virtualKey, bool down) {
+void Win32Window::DeliverKey(WPARAM virtualKey, bool down) {
   if (virtualKey >= 256) return;
   const auto code = static_cast<std::int16_t>(virtualKey);
   if (down) {
-    keys.Press(KeySource::kKeyboard, code, ShiftState());
+    Keys().Press(KeySource::kKeyboard, code, CurrentShiftState());
   } else {
-    keys.Release(KeySource::kKeyboard, code, ShiftState());
+    Keys().Release(KeySource::kKeyboard, code, CurrentShiftState());
   }
 }
 
-void Win32Platform::Impl::ReleaseHeldKeys() {
-  if (!pumping) {
-    releasePending = true;
+// Windows sends no key-ups for keys held while the focus goes, so the held keys go up here.
+void Win32Window::ReleaseHeldKeys() {
+  if (!pumping_) {
+    releasePending_ = true;
     return;
   }
-  releasePending = false;
-  keys.ReleaseAll(ShiftState());
-}
-
-void Win32Platform::Impl::DeliverResizeIfChanged() {
-  if (!sizeChanged) return;
-  sizeChanged = false;
-  const OuterSize outer = MeasureOuter();
-  if (outer == reported) return;
-  reported = outer;
-  presentWhole = true;
-  if (events != nullptr) events->Form_Resize();
+  releasePending_ = false;
+  Keys().ReleaseAll(CurrentShiftState());
 }
 
 // Rows y to y + height of the raster, described as a DIB of their own so that the source
 // rectangle is always the whole DIB's height, whichever way up GDI counts rows.
-void Win32Platform::Impl::Blit(HDC target, int x, int y, int width, int height) {
-  const int stride = playfield.PixelWidth();
+void Win32Window::Blit(HDC target, int x, int y, int width, int height) {
+  const int stride = Playfield().PixelWidth();
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = stride;
@@ -242,16 +234,16 @@ void Win32Platform::Impl::Blit(HDC target, int x, int y, int width, int height) 
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  const std::uint32_t* rows = playfield.Pixels() + static_cast<std::ptrdiff_t>(y) * stride;
+  const std::uint32_t* rows = Playfield().Pixels() + static_cast<std::ptrdiff_t>(y) * stride;
   ::SetDIBitsToDevice(target, x, y, static_cast<DWORD>(width), static_cast<DWORD>(height), x, 0, 0,
                       static_cast<UINT>(height), rows, &info, DIB_RGB_COLORS);
 }
 
-void Win32Platform::Impl::PresentWhole(HDC target) {
-  const int width = playfield.PixelWidth();
-  const int height = playfield.PixelHeight();
+void Win32Window::PresentWhole(HDC target) {
+  const int width = Playfield().PixelWidth();
+  const int height = Playfield().PixelHeight();
   RECT client{};
-  ::GetClientRect(window, &client);
+  ::GetClientRect(window_, &client);
   // Black where the client area reaches past the playfield.
   const auto black = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
   const RECT right{width, 0, client.right, client.bottom};
@@ -262,126 +254,86 @@ void Win32Platform::Impl::PresentWhole(HDC target) {
 }
 
 // A minimised window shows nothing; restoring it repaints all of it.
-void Win32Platform::Impl::Present() {
-  const HDC dc = ::GetDC(window);
-  if (dc == nullptr) return;
-  if (presentWhole) {
+bool Win32Window::PresentPlayfield(Raster& playfield, bool all) {
+  const HDC dc = ::GetDC(window_);
+  if (dc == nullptr) return false;
+  if (all) {
     PresentWhole(dc);
-    presentWhole = false;
   } else {
     for (const PixelRect& dirty : playfield.Dirty()) Blit(dc, dirty.x, dirty.y, dirty.w, dirty.h);
   }
   ::GdiFlush();
-  ::ReleaseDC(window, dc);
-  playfield.ClearDirty();
+  ::ReleaseDC(window_, dc);
+  return true;
 }
 
-void Win32Platform::Impl::End() {
-  events = nullptr;  // the window's last messages are not the game's
-  keys.SetEvents(nullptr);
-  ::DestroyWindow(window);
-  window = nullptr;
+void Win32Window::EndProgram() {
+  ForgetWindowEvents();
+  ::DestroyWindow(window_);
+  window_ = nullptr;
   ::timeEndPeriod(kTimerResolutionMs);
   std::exit(0);
 }
 
-Win32Platform::Win32Platform(std::unique_ptr<Impl> impl)
-    : RasterPlatform(impl->playfield), impl_(std::move(impl)) {}
-
-Win32Platform::~Win32Platform() = default;
-
-std::unique_ptr<Win32Platform> Win32Platform::Create(std::string& error) {
+bool Win32Window::Open(std::string& error) {
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = Impl::WindowProc;
+  windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = instance;
   // The icon of the program file's resources, where the version record is.
   windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
   windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
   windowClass.lpszClassName = kClassName;
+  ::timeBeginPeriod(kTimerResolutionMs);
   if (::RegisterClassExW(&windowClass) == 0) {
     error = DescribeFailure("register its window class");
-    return nullptr;
+    return false;
   }
   RECT outer{0, 0, kClientPixelWidth, kClientPixelHeight};
   ::AdjustWindowRectEx(&outer, kStyle, FALSE, 0);
-  auto impl = std::make_unique<Impl>();
-  ::timeBeginPeriod(kTimerResolutionMs);
-  impl->window = ::CreateWindowExW(0, kClassName, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                   outer.right - outer.left, outer.bottom - outer.top, nullptr,
-                                   nullptr, instance, impl.get());
-  if (impl->window == nullptr) {
+  window_ = ::CreateWindowExW(0, kClassName, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                              outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                              instance, this);
+  if (window_ == nullptr) {
     error = DescribeFailure("open its window");
-    return nullptr;
+    return false;
   }
-  return std::unique_ptr<Win32Platform>(new Win32Platform(std::move(impl)));
+  return true;
 }
 
-void Win32Platform::ReportStartFailure(const std::string& error) {
-  ::MessageBoxA(nullptr, error.c_str(), "Quillfane", MB_OK | MB_ICONERROR);
+void Win32Window::ShowWindow() {
+  ::ShowWindow(window_, SW_SHOWNORMAL);
+  ::SetForegroundWindow(window_);
+  ::SetFocus(window_);
 }
 
-void Win32Platform::SetWindowEvents(WindowEvents& events) {
-  impl_->events = &events;
-  impl_->keys.SetEvents(&events);
-}
-
-void Win32Platform::Show() {
-  ::ShowWindow(impl_->window, SW_SHOWNORMAL);
-  ::SetForegroundWindow(impl_->window);
-  ::SetFocus(impl_->window);
-  impl_->reported = impl_->MeasureOuter();
-  impl_->sizeChanged = false;
-  impl_->presentWhole = true;
-  impl_->Present();
-}
-
-float Win32Platform::WindowWidth() const {
-  return static_cast<float>(impl_->MeasureOuter().width) * kTwipsPerPixel;
-}
-
-float Win32Platform::WindowHeight() const {
-  return static_cast<float>(impl_->MeasureOuter().height) * kTwipsPerPixel;
-}
-
-WindowHandle Win32Platform::Handle() const { return reinterpret_cast<WindowHandle>(impl_->window); }
-
-WindowHandle Win32Platform::GetActiveWindow() const {
-  return reinterpret_cast<WindowHandle>(::GetActiveWindow());
-}
-
-void Win32Platform::RefreshPlayfield() {
-  impl_->playfield.Clear();
-  impl_->presentWhole = true;
-  impl_->Present();
-}
-
-// The window's client area is the playfield, so the keys reach it once the window has the
-// focus.
-void Win32Platform::FocusPlayfield() { ::SetFocus(impl_->window); }
-
-void Win32Platform::PumpEvents() {
-  impl_->pumping = true;
-  if (impl_->releasePending) impl_->ReleaseHeldKeys();
+void Win32Window::DispatchEvents() {
+  pumping_ = true;
+  if (releasePending_) ReleaseHeldKeys();
   MSG message;
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
     ::DispatchMessageW(&message);
   }
-  // At rest while another window is active: its keys went up with the keyboard's.
-  const bool active = ::GetActiveWindow() == impl_->window;
-  impl_->gamepad.Update(active ? impl_->controller.Read() : PadState{}, impl_->keys);
-  impl_->DeliverResizeIfChanged();
-  impl_->pumping = false;
-  impl_->Present();
+  pumping_ = false;
 }
 
-void Win32Platform::Sleep(int milliseconds) {
-  ::Sleep(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0);
+}  // namespace
+
+// The exe has no console to answer on.
+std::optional<int> AnswerCommandLine(int /*argc*/, char** /*argv*/) { return std::nullopt; }
+
+std::unique_ptr<WindowBase> OpenWindow(std::string& error) {
+  auto window = std::make_unique<Win32Window>();
+  if (!window->Open(error)) return nullptr;
+  return window;
 }
 
-void Win32Platform::EndProgram() { impl_->End(); }
+// In a message box: the program has no console.
+void ReportStartFailure(const std::string& error) {
+  ::MessageBoxA(nullptr, error.c_str(), "Quillfane", MB_OK | MB_ICONERROR);
+}
 
 }  // namespace quillfane

@@ -30,18 +30,17 @@ class WindowPresenter {
   bool Start(SDL_Window* window, bool surfaceless, int scale, std::string& error);
   // Before SDL stops.
   void Stop();
-  // The window's own pixels cannot be trusted (shown, resized, exposed, refreshed).
-  void Invalidate() { whole_ = true; }
-  // False when nothing could be shown (minimised, too large, no surface): the next present
-  // that can copies everything.
-  bool Present(Raster& raster);
+  // Copies the raster's changed areas, or with all the whole raster and black beyond it.
+  // False when nothing could be shown (minimised, too large, no surface), after which the
+  // caller asks for all again.
+  bool Present(Raster& raster, bool all);
 
  private:
   SDL_Surface* Wrap(Raster& raster);
   bool TooLargeToShow();
   bool PresentWhole(SDL_Surface* source, SDL_Surface* target);
   bool PresentChanges(Raster& raster, SDL_Surface* source, SDL_Surface* target);
-  bool PresentTexture(Raster& raster);
+  bool PresentTexture(Raster& raster, bool all);
   void MarkLitTiles(Raster& raster, const SDL_Rect& area);
 
   SDL_Window* window_ = nullptr;
@@ -60,7 +59,6 @@ class WindowPresenter {
   std::uint64_t lastDrawn_ = 0;
   // The texture holds changes not drawn yet.
   bool undrawn_ = false;
-  bool whole_ = true;
   bool saidTooLarge_ = false;
 };
 

@@ -11,8 +11,4 @@ namespace quillfane {
 // gives no .code gets its .keyCode, which browsers took from the virtual-key codes.
 std::int16_t VirtualKeyFromDom(std::string_view code, std::string_view key, int keyCode);
 
-// The keys the game plays with (Esc, Space, the arrows): the only ones whose own action in
-// the page (scrolling) it prevents.
-bool IsGameKey(std::int16_t virtualKey);
-
 }  // namespace quillfane

@@ -1,4 +1,6 @@
-#include "platform/web_keys.h"
+#include "platform/web/web_keys.h"
+
+#include "platform/virtual_keys.h"
 
 namespace quillfane {
 
@@ -11,31 +13,49 @@ struct KeyPair {
 
 // Punctuation maps to its own codes: some character codes equal arrow codes (' is 39).
 constexpr KeyPair kKeys[] = {
-    {"Backspace", 8},      {"Tab", 9},
-    {"Enter", 13},         {"NumpadEnter", 13},
-    {"ShiftLeft", 16},     {"ShiftRight", 16},
-    {"ControlLeft", 17},   {"ControlRight", 17},
-    {"AltLeft", 18},       {"AltRight", 18},
-    {"Pause", 19},         {"CapsLock", 20},
-    {"Escape", 27},        {"Space", 32},
-    {"PageUp", 33},        {"PageDown", 34},
-    {"End", 35},           {"Home", 36},
-    {"ArrowLeft", 37},     {"ArrowUp", 38},
-    {"ArrowRight", 39},    {"ArrowDown", 40},
-    {"PrintScreen", 44},   {"Insert", 45},
-    {"Delete", 46},        {"NumpadMultiply", 106},
-    {"NumpadAdd", 107},    {"NumpadSubtract", 109},
-    {"NumpadDivide", 111}, {"NumLock", 144},
-    {"ScrollLock", 145},   {"Semicolon", 186},
-    {"Equal", 187},        {"Comma", 188},
-    {"Minus", 189},        {"Period", 190},
-    {"Slash", 191},        {"Backquote", 192},
-    {"BracketLeft", 219},  {"Backslash", 220},
-    {"BracketRight", 221}, {"Quote", 222},
+    {"Backspace", 8},
+    {"Tab", 9},
+    {"Enter", 13},
+    {"NumpadEnter", 13},
+    {"ShiftLeft", 16},
+    {"ShiftRight", 16},
+    {"ControlLeft", 17},
+    {"ControlRight", 17},
+    {"AltLeft", 18},
+    {"AltRight", 18},
+    {"Pause", 19},
+    {"CapsLock", 20},
+    {"Escape", kKeyEscape},
+    {"Space", kKeySpace},
+    {"PageUp", 33},
+    {"PageDown", 34},
+    {"End", 35},
+    {"Home", 36},
+    {"ArrowLeft", kKeyLeft},
+    {"ArrowUp", kKeyUp},
+    {"ArrowRight", kKeyRight},
+    {"ArrowDown", kKeyDown},
+    {"PrintScreen", 44},
+    {"Insert", 45},
+    {"Delete", 46},
+    {"NumpadMultiply", 106},
+    {"NumpadAdd", 107},
+    {"NumpadSubtract", 109},
+    {"NumpadDivide", 111},
+    {"NumLock", 144},
+    {"ScrollLock", 145},
+    {"Semicolon", 186},
+    {"Equal", 187},
+    {"Comma", 188},
+    {"Minus", 189},
+    {"Period", 190},
+    {"Slash", 191},
+    {"Backquote", 192},
+    {"BracketLeft", 219},
+    {"Backslash", 220},
+    {"BracketRight", 221},
+    {"Quote", 222},
 };
-
-// With NumLock off: Insert, End, the arrows, Page Down, Clear, Home, Page Up, then Delete.
-constexpr std::int16_t kKeypadKeys[] = {45, 35, 40, 34, 37, 12, 39, 36, 38, 33};
 
 // A digit 0 to 9 after prefix, as in "Numpad4" or "Digit4", else -1.
 int DigitAfter(std::string_view code, std::string_view prefix) {
@@ -58,7 +78,8 @@ std::int16_t VirtualKeyFromDom(std::string_view code, std::string_view key, int 
     return static_cast<std::int16_t>(48 + digit);
   }
   if (const int digit = DigitAfter(code, "Numpad"); digit >= 0) {
-    return TypesCharacter(key) ? static_cast<std::int16_t>(96 + digit) : kKeypadKeys[digit];
+    return TypesCharacter(key) ? static_cast<std::int16_t>(kKeypadDigitZero + digit)
+                               : kKeypadWithoutNumLock[digit];
   }
   if (code == "NumpadDecimal") return TypesCharacter(key) ? 110 : 46;
   if (code.size() >= 2 && code[0] == 'F') {
@@ -70,10 +91,6 @@ std::int16_t VirtualKeyFromDom(std::string_view code, std::string_view key, int 
     if (pair.code == code) return pair.virtualKey;
   }
   return 0;
-}
-
-bool IsGameKey(std::int16_t virtualKey) {
-  return virtualKey == 27 || virtualKey == 32 || (virtualKey >= 37 && virtualKey <= 40);
 }
 
 }  // namespace quillfane
