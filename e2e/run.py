@@ -45,9 +45,9 @@ class XSession:
             workarea = self.d.intern_atom("_NET_WORKAREA")
             expect(poll(lambda: self.root.get_full_property(workarea, 0), 10), "a window manager", "none")
 
-    def spawn(self, argv, stdout=None, **env):  # prctl: it ends with this script, should a test runner kill that
-        self.procs.append(subprocess.Popen(argv, env=dict(self.env, **env), stdin=subprocess.DEVNULL, stdout=stdout or self.log,
-                                           stderr=self.log, preexec_fn=lambda: ctypes.CDLL(None).prctl(1, 15)))
+    def spawn(self, argv, stdout=None, log=None, **env):  # prctl: it ends with this script, should a test runner kill that
+        self.procs.append(subprocess.Popen(argv, env=dict(self.env, **env), stdin=subprocess.DEVNULL, stdout=stdout or log or self.log,
+                                           stderr=log or self.log, preexec_fn=lambda: ctypes.CDLL(None).prctl(1, 15)))
         return self.procs[-1]
 
     def close(self):  # returns what the programs printed
@@ -283,12 +283,14 @@ def hostile(s, argv):  # no window manager: displays that never answer, standard
     for variable, name, path in (("DISPLAY", ":%d" % n, "\0/tmp/.X11-unix/X%d" % n), ("WAYLAND_DISPLAY", s.tmp.name + "/w", "")):
         listening.append((socket.socket(socket.AF_UNIX), path or name, variable + "=" + name))
         listening[-1][0].bind(listening[-1][1]), listening[-1][0].listen()
-        listening[-1] += (s.spawn(argv, **{"DISPLAY": "", "WAYLAND_DISPLAY": "", variable: name}),)
-    for _, _, named, proc in listening:
+        log = open(os.path.join(s.tmp.name, "log-" + variable), "w+")  # its own: lines written at once would mix in one
+        listening[-1] += (s.spawn(argv, log=log, **{"DISPLAY": "", "WAYLAND_DISPLAY": "", variable: name}), log)
+    for _, _, named, proc, log in listening:
         poll(lambda: proc.poll() is not None, 8)
-        said = open(s.log.name).read().count("did not start within 5 seconds on the display %s;" % named)
-        expect(proc.poll() == 1 and said == 1 and time.monotonic() - began < 7, "%s silent: status 1, one line within 7 s"
-               % named, "status %s, %d lines after %.1f s" % (proc.poll(), said, time.monotonic() - began))
+        said = open(log.name).read()
+        expect(proc.poll() == 1 and said.count("did not start within 5 seconds on the display %s;" % named) == 1 and
+               time.monotonic() - began < 7, "%s silent: status 1, one line within 7 s" % named,
+               "status %s after %.1f s, said %r" % (proc.poll(), time.monotonic() - began, said))
     game = Game(s, ["sh", "-c", 'exec "$@" >&- 2>&-', "sh", *argv])  # SDL's connections would take 1 and 2
     s.xdo("windowsize {0} 9000 9000 sleep 0.3 windowsize {0} 474 401 windowfocus --sync {0} key Escape".format(game.window.id))
     game.ends("Esc, after a message with the standard streams closed,")
