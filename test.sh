@@ -3,7 +3,7 @@
 # AddressSanitizer and UBSan (unit tests and one real-window game), then with g++ as the
 # hardened release (every test, the binary checked for its hardening, the Debian package
 # made and checked); then cross-builds Quillfane.exe and tests it under Wine.
-# Its folders (build-sanitize/, build-test/, build-windows/) are its own; ctest in either Linux
+# Its folders (build-sanitize/, build-no-x11/, build-test/, build-windows/) are its own; ctest in either Linux
 # folder rebuilds it before testing.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -35,6 +35,13 @@ configure build-sanitize -DCMAKE_CXX_COMPILER=clang++ "${common[@]}" -DQUILLFANE
   -DQUILLFANE_BENCH=OFF -DQUILLFANE_E2E_TESTS=flight
 cmake --build build-sanitize -j"$jobs"
 ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
+
+echo "== g++ without X11: the SDL backend on SDL alone, its unit tests under the dummy driver"
+configure build-no-x11 -DCMAKE_CXX_COMPILER=g++ "${common[@]}" -DQUILLFANE_X11=OFF -DQUILLFANE_E2E=OFF \
+  -DQUILLFANE_BENCH=OFF
+cmake --build build-no-x11 -j"$jobs"
+! grep -q libX11 build-no-x11/platform/sdl/CMakeFiles/quillfane.dir/link.txt  # Xlib not linked
+ctest --test-dir build-no-x11 -j"$jobs" --output-on-failure
 
 echo "== g++, hardened: build, hardening check, unit tests and real-window tests"
 configure build-test -DCMAKE_CXX_COMPILER=g++ "${common[@]}" -DQUILLFANE_HARDEN=ON -DQUILLFANE_BENCH=ON

@@ -17,6 +17,10 @@ namespace quillfane {
 // calls, below.
 class WindowBase : public RasterPlatform {
  public:
+  WindowBase() = default;
+  WindowBase(const WindowBase&) = delete;
+  WindowBase& operator=(const WindowBase&) = delete;
+
   // Receives the window's resize and key events, from inside PumpEvents.
   void SetWindowEvents(WindowEvents& events);
   // Shows the window, which was created hidden, and presents it whole; the caller delivers

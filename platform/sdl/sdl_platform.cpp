@@ -24,9 +24,6 @@ bool OnWayland() { return std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") ==
 // raster, each raster pixel as scale x scale window pixels.
 class SdlWindow final : public WindowBase {
  public:
-  SdlWindow() = default;
-  SdlWindow(const SdlWindow&) = delete;
-  SdlWindow& operator=(const SdlWindow&) = delete;
   // Exists only once SDL has started, so it is the one to stop it.
   ~SdlWindow() override { Close(); }
 

@@ -123,9 +123,6 @@ struct KeyEvent {
 // raster's memory.
 class WebWindow final : public WindowBase {
  public:
-  WebWindow() = default;
-  WebWindow(const WebWindow&) = delete;
-  WebWindow& operator=(const WebWindow&) = delete;
   ~WebWindow() override { emscripten_html5_remove_all_event_listeners(); }
 
   // False, with a one-line reason, when the page's canvas cannot take the keys.

@@ -92,9 +92,6 @@ class XInputController {
 // they come.
 class Win32Window final : public WindowBase {
  public:
-  Win32Window() = default;
-  Win32Window(const Win32Window&) = delete;
-  Win32Window& operator=(const Win32Window&) = delete;
   ~Win32Window() override {
     if (window_ != nullptr) ::DestroyWindow(window_);
     ::timeEndPeriod(kTimerResolutionMs);
