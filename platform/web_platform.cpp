@@ -32,8 +32,8 @@ EM_JS(int, quillfane_canvas_width, (), { return Module['canvas'].width; });
 EM_JS(int, quillfane_canvas_height, (), { return Module['canvas'].height; });
 
 // The image is a view on the raster's own memory, made again only when the buffer moves or
-// the memory grows; putImageData copies just the rectangle asked for. The canvas ignores the
-// fourth byte, alpha, as an opaque canvas does.
+// the memory grows; putImageData copies just the rectangle asked for, its pixels opaque, so
+// they show even on a canvas that another script took first, with alpha.
 EM_JS(void, quillfane_put,
       (const void* pixels, int width, int height, int x, int y, int w, int h, int blackFirst), {
         var image = Module['quillfaneImage'];
@@ -50,6 +50,31 @@ EM_JS(void, quillfane_put,
         context.putImageData(image, 0, 0, x, y, w, h);
       });
 
+// 1 when a display refresh has passed since the canvas was last written: more would never be
+// seen, and the frames between add to the raster's changed area. The refresh is measured once,
+// as the shortest of a few gaps between animation frames (60 a second until then); asking for
+// animation frames all along would cost the browser more than the copies it saves.
+EM_JS(int, quillfane_display_refreshed, (), {
+  var now = performance.now();
+  if (!Module['quillfaneRefresh']) {
+    Module['quillfaneRefresh'] = 1000 / 60;
+    Module['quillfaneDrawn'] = -Infinity;
+    var gaps = 0, last = 0;
+    var measure = function(time) {
+      if (last)
+        Module['quillfaneRefresh'] =
+            Math.min(time - last, gaps++ ? Module['quillfaneRefresh'] : Infinity);
+      last = time;
+      if (gaps < 5) requestAnimationFrame(measure);
+    };
+    requestAnimationFrame(measure);
+  }
+  var refresh = Module['quillfaneRefresh'];
+  if (now - Module['quillfaneDrawn'] < refresh) return 0;
+  Module['quillfaneDrawn'] = Math.max(Module['quillfaneDrawn'] + refresh, now - refresh);
+  return 1;
+});
+
 EM_JS(int, quillfane_canvas_active, (), {
   return document.activeElement == Module['canvas'] && document.visibilityState == 'visible' &&
          document.hasFocus();
@@ -63,8 +88,8 @@ EM_JS(void, quillfane_focus_canvas, (), { Module['canvas'].focus(); });
 // controllers costs more than the rest of a frame, so it is asked only while the page has
 // heard of one connected.
 EM_JS(int, quillfane_read_gamepad, (float* out), {
-  if (!('quillfanePads' in window)) {
-    var count = function() {
+  if (!window['quillfanePadCount']) {
+    var count = window['quillfanePadCount'] = function() {
       var all = navigator.getGamepads ? navigator.getGamepads() : [];
       window['quillfanePads'] = 0;
       for (var i = 0; i < all.length; ++i) {
@@ -102,6 +127,17 @@ EM_JS(int, quillfane_read_gamepad, (float* out), {
   return 1;
 });
 
+// The browser polls its controllers while a page listens for them, which costs it more than a
+// frame of the game: an ended game stops listening, and a new one starts again.
+EM_JS(void, quillfane_stop_listening_for_controllers, (), {
+  var count = window['quillfanePadCount'];
+  if (!count) return;
+  removeEventListener('gamepadconnected', count);
+  removeEventListener('gamepaddisconnected', count);
+  delete window['quillfanePadCount'];
+  delete window['quillfanePads'];
+});
+
 EM_JS(void, quillfane_say_ended, (), {
   if (Module['onEnded']) Module['onEnded']();
 });
@@ -119,7 +155,8 @@ struct KeyEvent {
 }  // namespace
 
 struct WebPlatform::Impl {
-  Impl() : playfield(kInitialWidth, kInitialHeight) {}
+  // Opaque pixels in the canvas's byte order: the canvas reads the raster's own memory.
+  Impl() : playfield(kInitialWidth, kInitialHeight, PixelLayout::kOpaqueRgbaBytes) {}
 
   void Queue(bool down, std::int16_t code);
   void ReleaseHeld();
@@ -189,6 +226,7 @@ void WebPlatform::Impl::DeliverResizeIfChanged() {
 }
 
 void WebPlatform::Impl::Present() {
+  if (quillfane_display_refreshed() == 0) return;
   const std::uint32_t* pixels = playfield.Pixels();
   const int pixelWidth = playfield.PixelWidth();
   const int pixelHeight = playfield.PixelHeight();
@@ -262,12 +300,6 @@ void WebPlatform::SetWindowEvents(WindowEvents& events) {
   impl_->keys.SetEvents(&events);
 }
 
-// The raster stores 0x00RRGGBB words, whose bytes in memory run blue, green, red: with red
-// and blue traded here, they run red, green, blue, as the canvas reads them.
-void WebPlatform::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  RasterPlatform::SetPenColour(blue, green, red);
-}
-
 void WebPlatform::Show() {
   quillfane_focus_canvas();
   impl_->width = quillfane_canvas_width();
@@ -325,6 +357,7 @@ void WebPlatform::Sleep(int milliseconds) {
 // offers a new game in a fresh module.
 void WebPlatform::EndProgram() {
   emscripten_html5_remove_all_event_listeners();
+  quillfane_stop_listening_for_controllers();
   quillfane_say_ended();
   emscripten_force_exit(0);
 }

@@ -29,7 +29,6 @@ class WebPlatform final : public RasterPlatform {
   // Gives the canvas the keys and draws it whole; the caller delivers the first resize.
   void Show();
 
-  void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override;
   float WindowWidth() const override;
   float WindowHeight() const override;
   WindowHandle Handle() const override;
