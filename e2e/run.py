@@ -1,7 +1,7 @@
 # The real game in its own X session (Xvfb, a window manager, keys through XTEST, the
 # window's pixels read back), checked against what a player sees.
 # Usage: run.py SCENARIO GAME, where GAME is a command line ("wine64 Q.exe" too).
-import ctypes, json, math, os, pwd, shlex, socket, subprocess, sys, tempfile, time, urllib.request  # noqa: E401
+import base64, ctypes, io, json, math, os, pwd, re, shlex, socket, subprocess, sys, tempfile, time, urllib.request  # noqa: E401
 from Xlib import X, display
 
 
@@ -119,24 +119,71 @@ class WaylandSession(XSession):
         subprocess.run(["wtype", *argv], env=self.env, stderr=self.log)
 
 
-class Browser(XSession):
-    # Headless Chromium over the DevTools Protocol on the pages a local server serves from root.
-    # To Game it is an X session whose one window is the canvas, frameless; the page, a process.
+class Page:
+    # A browser on the pages a local server serves from root, read from the browser's own screenshots.
+    # To Game it is a session whose one window is the canvas, frameless; the page is its process.
+    sees_focus = True  # whether the page can tell that its window has the focus
+
     def __init__(self, root):
-        import websocket  # Debian's python3-websocket
-        self.procs, self.errors, self.id, self.env = [], [], 0, dict(os.environ)  # errors: the page's uncaught exceptions
-        self.tmp = tempfile.TemporaryDirectory(prefix="quillfane-web")
-        self.log, ports = open(os.path.join(self.tmp.name, "log"), "w+b"), os.path.join(self.tmp.name, "DevToolsActivePort")
-        server = XSession.spawn(self, [sys.executable, "-um", "http.server", "-b", "127.0.0.1", "-d", root, "0"], subprocess.PIPE)
+        self.procs, self.errors, self.env = [], [], dict(os.environ)  # errors: the page's uncaught exceptions
+        # A browser's helper processes may still write its profile as it goes.
+        self.tmp = tempfile.TemporaryDirectory(prefix="quillfane-web", ignore_cleanup_errors=True)
+        self.log = open(os.path.join(self.tmp.name, "log"), "w+b")
+        server = XSession.spawn(self, [sys.executable, "-um", "http.server", "-b", "127.0.0.1", "-d", root, "0"],
+                                subprocess.PIPE)
         self.url = "http://127.0.0.1:%d/" % int(server.stdout.readline().split()[5])
-        self.xvfb = XSession.spawn(self, ["chromium", "--user-data-dir=" + self.tmp.name, *"--headless --no-sandbox --disable-gpu --disable-quic "
-                                          "--no-first-run --disable-background-networking --disable-component-update --disable-sync "
-                                          "--remote-debugging-port=0".split()])
+        self.browser = self.start()
+
+    def close(self):
+        self.d.close()
+        self.d = None
+        return XSession.close(self)
+
+    def spawn(self, argv):  # opens the page
+        self.navigate(self.url + argv[0])
+        return self
+
+    # The page as a process: status 0 once it says the game has ended.
+    returncode = property(lambda self: 0 if self.js("document.body.dataset.state") == "ended" else None)
+    poll = lambda self: self.returncode  # noqa: E731
+
+    def find(self, title, deadline=5):
+        return poll(lambda: self.js("document.title") == title and "canvas", deadline)
+
+    def rect(self, window):
+        return (0, 0, *self.js("[canvas.width, canvas.height]") * 2, 0)
+
+    def capture(self, window):  # the canvas's width, height and lit (not black) pixels, as the browser shows them
+        import PIL.Image, PIL.ImageChops  # noqa: E401  Debian's python3-pil
+        box = self.js("(r => [r.x + scrollX, r.y + scrollY, canvas.width, canvas.height])(canvas.getBoundingClientRect())")
+        image = PIL.Image.open(io.BytesIO(self.screenshot(*box))).convert("RGB")
+        expect(image.size == tuple(box[2:]), "a screenshot of the canvas's %dx%d pixels" % tuple(box[2:]), image.size)
+        self.picture, w = image, box[2]
+        brightest = PIL.ImageChops.lighter(PIL.ImageChops.lighter(*image.split()[:2]), image.split()[2])
+        return w, box[3], {(i % w, i // w) for i, v in enumerate(brightest.tobytes()) if v}
+
+    def xdo(self, script, *more):  # xdotool's keydown, keyup, key and sleep for the arrows, space and Escape
+        for verb, arg in zip(script.split()[::2], script.split()[1::2]):
+            for down in {"keydown": [True], "keyup": [False], "key": [True, False]}.get(verb, []):
+                self.key(arg, down)
+            time.sleep(float(arg) if verb == "sleep" else 0)
+
+
+class Chromium(Page):
+    # Headless Chromium over the DevTools Protocol.
+    def start(self):
+        ports = os.path.join(self.tmp.name, "DevToolsActivePort")
+        browser = XSession.spawn(self, ["chromium", "--user-data-dir=" + self.tmp.name, *"--headless --no-sandbox "
+                                        "--disable-gpu --disable-quic --no-first-run --disable-background-networking "
+                                        "--disable-component-update --disable-sync --window-size=1024,768 "
+                                        "--remote-debugging-port=0".split()])
         expect(poll(lambda: os.path.exists(ports) and open(ports).read(), 10), "Chromium's DevTools port", "none")
         page = next(t for t in json.load(urllib.request.urlopen("http://127.0.0.1:%s/json/list" % open(ports).read().split()[0]))
                     if t["type"] == "page")
-        self.page, self.d = page["id"], websocket.create_connection(page["webSocketDebuggerUrl"], suppress_origin=True)
-        self.send("Runtime.enable"), self.send("Emulation.setFocusEmulationEnabled", enabled=True)  # as a window in front has
+        import websocket  # Debian's python3-websocket
+        self.page, self.d, self.id = page["id"], websocket.create_connection(page["webSocketDebuggerUrl"], suppress_origin=True), 0
+        self.send("Runtime.enable"), self.focus(True)
+        return browser
 
     def send(self, method, **params):  # its result; of the events that come first, only exceptions are kept
         self.id += 1
@@ -149,24 +196,86 @@ class Browser(XSession):
     def js(self, expression):  # its value
         return self.send("Runtime.evaluate", expression=expression, returnByValue=True)["result"].get("value")
 
-    spawn = lambda self, argv: self.send("Page.navigate", url=self.url + argv[0]) and self  # noqa: E731  opens the page
-    # The page as a process: status 0 once it says the game has ended.
-    returncode = property(lambda self: 0 if self.js("document.body.dataset.state") == "ended" else None)
-    poll = lambda self: self.returncode  # noqa: E731
-    find = lambda self, title, deadline=5: poll(lambda: self.js("document.title") == title and "canvas", deadline)  # noqa: E731
-    rect = lambda self, window: (0, 0, *self.js("[canvas.width, canvas.height]") * 2, 0)  # noqa: E731
+    navigate = lambda self, url: self.send("Page.navigate", url=url)  # noqa: E731
 
-    capture = lambda self, window: (lambda w, h, lit: (w, h, {(i % w, i // w) for i in lit}))(*self.js(  # noqa: E731
-        "(d => [canvas.width, canvas.height, d.flatMap((v, i) => (v & 0xFFFFFF ? [i] : []))])([...new Uint32Array("
-        "canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data.buffer)])"))
+    def preload(self, source):  # run in every page opened from now on, before the page's own scripts
+        self.send("Page.enable"), self.send("Page.addScriptToEvaluateOnNewDocument", source=source)
+    focus = lambda self, on: self.send("Emulation.setFocusEmulationEnabled", enabled=on)  # noqa: E731  as a window in front
 
-    def xdo(self, script, *more):  # xdotool's keydown, keyup, key and sleep for the arrows, space and Escape, as key events
-        for verb, arg in zip(script.split()[::2], script.split()[1::2]):
-            for kind in {"keydown": ["rawKeyDown"], "keyup": ["keyUp"], "key": ["rawKeyDown", "keyUp"]}.get(verb, []):
-                code, vk = {"space": ("Space", 32), "Escape": ("Escape", 27)}.get(arg) or \
-                    ("Arrow" + arg, 37 + "Left Up Right Down".split().index(arg))
-                self.send("Input.dispatchKeyEvent", type=kind, code=code, key=" " if vk == 32 else code, windowsVirtualKeyCode=vk)
-            time.sleep(float(arg) if verb == "sleep" else 0)
+    def screenshot(self, x, y, w, h):  # PNG, composited as the screen shows it
+        clip = dict(x=x, y=y, width=w, height=h, scale=1)
+        return base64.b64decode(self.send("Page.captureScreenshot", format="png", clip=clip)["data"])
+
+    def key(self, name, down):
+        code, vk = {"space": ("Space", 32), "Escape": ("Escape", 27)}.get(name) or \
+            ("Arrow" + name, 37 + "Left Up Right Down".split().index(name))
+        self.send("Input.dispatchKeyEvent", type="rawKeyDown" if down else "keyUp", code=code,
+                  key=" " if vk == 32 else code, windowsVirtualKeyCode=vk)
+
+    def hide_tab(self):  # another tab in front; the focus goes, as a tab hides only so
+        self.focus(False)
+        return self.send("Target.createTarget", url="about:blank")["targetId"]
+
+    def show_tab(self, other):
+        self.send("Target.activateTarget", targetId=self.page), self.send("Target.closeTarget", targetId=other)
+        self.focus(True)
+
+
+class Firefox(Page):
+    # Headless firefox-esr over WebDriver BiDi. Its headless windows never have the focus (document.hasFocus() is
+    # false throughout), so the page there never sees its window come back to the front, nor reads a controller.
+    sees_focus = False
+
+    def start(self):
+        profile = os.path.join(self.tmp.name, "profile")
+        os.mkdir(profile)
+        browser = XSession.spawn(self, ["firefox-esr", "--headless", "--no-remote", "--profile", profile,
+                                        "--remote-debugging-port", "0", "about:blank"])
+        said = lambda: re.search(rb"WebDriver BiDi listening on (ws://\S+)", open(self.log.name, "rb").read())  # noqa: E731
+        expect(poll(said, 20), "Firefox's WebDriver BiDi socket", "none")
+        import websocket  # Debian's python3-websocket
+        self.d, self.id = websocket.create_connection(said()[1].decode() + "/session", suppress_origin=True), 0
+        self.send("session.new", capabilities={}), self.send("session.subscribe", events=["log.entryAdded"])
+        self.context = self.send("browsingContext.getTree")["contexts"][0]["context"]
+        self.send("browsingContext.setViewport", context=self.context, viewport={"width": 1024, "height": 768})
+        return browser
+
+    def send(self, method, **params):  # its result; of the events that come first, only uncaught exceptions are kept
+        self.id += 1
+        self.d.send(json.dumps({"id": self.id, "method": method, "params": params}))
+        for answer in iter(lambda: json.loads(self.d.recv()), None):
+            entry = answer.get("params", {})
+            if answer.get("method") == "log.entryAdded" and entry.get("type") == "javascript" and entry.get("level") == "error":
+                self.errors.append(entry.get("text"))
+            if answer.get("id") == self.id:
+                expect(answer.get("type") == "success", method + " to succeed", answer)
+                return answer["result"]
+
+    def js(self, expression):  # its value
+        result = self.send("script.evaluate", expression="JSON.stringify((%s))" % expression, awaitPromise=False,
+                           target={"context": self.context})
+        expect(result["type"] == "success", expression + " to run", result)
+        value = result["result"].get("value")
+        return None if value is None else json.loads(value)
+
+    navigate = lambda self, url: self.send("browsingContext.navigate", context=self.context, url=url)  # noqa: E731
+    preload = lambda self, source: self.send("script.addPreloadScript", functionDeclaration="() => {%s}" % source)  # noqa: E731
+
+    def screenshot(self, x, y, w, h):
+        clip = {"type": "box", "x": x, "y": y, "width": w, "height": h}
+        return base64.b64decode(self.send("browsingContext.captureScreenshot", context=self.context, origin="document",
+                                          clip=clip)["data"])
+
+    def key(self, name, down):
+        value = {"space": " ", "Escape": "\ue00c", "Left": "\ue012", "Up": "\ue013", "Right": "\ue014", "Down": "\ue015"}[name]
+        action = {"type": "keyDown" if down else "keyUp", "value": value}
+        self.send("input.performActions", context=self.context, actions=[{"type": "key", "id": "keys", "actions": [action]}])
+
+    def hide_tab(self):
+        return self.send("browsingContext.create", type="tab")["context"]
+
+    def show_tab(self, other):
+        self.send("browsingContext.activate", context=self.context), self.send("browsingContext.close", context=other)
 
 
 class Game:  # started, and showing its start picture
@@ -334,8 +443,17 @@ d.screen().root.change_property(d.intern_atom("_NET_WORKAREA"), Xatom.CARDINAL, 
 while True: d.next_event()"""
 
 
-def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new game
-    game, focus = Game(s, argv), lambda on: s.send("Emulation.setFocusEmulationEnabled", enabled=on)
+# Another script takes the canvas's 2D context, with the default alpha, before the page's own can.
+TAKES_CANVAS = """new MutationObserver((_, watch) => {
+  const canvas = document.getElementById('canvas');
+  if (canvas) canvas.getContext('2d'), watch.disconnect();
+}).observe(document, {childList: true, subtree: true});"""
+
+
+def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new game, a controller, a canvas taken first
+    game = Game(s, argv)
+    white = sum(1 for p in s.picture.getdata() if p == (255, 255, 255))
+    print("%s: the start ship shows %d white pixels of %d lit" % (type(s).__name__, white, len(game.seen)))
     s.js("fill.click()"), game.shows_start("the canvas grown to fill the page")  # a resize
     game.turn("Left", 1), game.turn("Right", -1)
     centre, _ = game.alone("turned")[1], s.xdo("keydown Down")
@@ -346,15 +464,28 @@ def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new gam
     s.xdo("keyup Down"), game.alone("the shield down"), s.xdo("keydown space sleep 0.05 keyup space")
     expect(poll(lambda: 2 <= len(p := beyond(25)) <= 8 and max(math.dist(a, b) for a in p for b in p) > 9, 1),
            "Space to fire one pair of bullets, apart", beyond(25))
-    s.xdo("keydown Left sleep 0.1"), focus(False)  # Left held, never released here; a tab hides only so
-    other = s.send("Target.createTarget", url="about:blank")["targetId"]
+    game.alone("the pair flown off the playfield, erased")
+    s.xdo("keydown Left sleep 0.1")  # held, never released here
+    other = s.hide_tab()
     expect(poll(lambda: s.js("document.hidden")), "the tab hidden", "it shown")
-    s.js("(g => (g.fillStyle = '#fff', g.fillRect(400, 5, 30, 30)))(canvas.getContext('2d'))")  # for the repaint to wipe
-    s.send("Target.activateTarget", targetId=s.page), s.send("Target.closeTarget", targetId=other), focus(True)
-    heading, _ = game.alone("the tab shown again, repainted")[0], time.sleep(0.3)
+    if s.sees_focus:  # for the repaint to wipe
+        s.js("(g => (g.fillStyle = '#fff', g.fillRect(400, 5, 30, 30)))(canvas.getContext('2d'))")
+    s.show_tab(other)
+    heading, _ = game.alone("the tab shown again" + ", repainted" * s.sees_focus)[0], time.sleep(0.3)
     expect(game.alone("a while later")[0] == heading, "Left released when the tab was hidden", "the ship turning")
     s.xdo("keyup Left key Escape"), game.ends("Esc")
+    expect(poll(lambda: len(game.lit()) > 300 and not game.ship()), "Esc: the playfield to say the game has ended",
+           "%d pixels lit" % len(game.seen))
     s.xdo("key space"), game.shows_start("a new game after a key")
+    s.sees_focus and controller(s, game)
+    s.preload(TAKES_CANVAS)
+    game = Game(s, argv)
+    expect(s.js("canvas.getContext('2d').getContextAttributes().alpha"), "a canvas taken first, with alpha", "none taken")
+    game.turn("Left", 1)
+    expect(not s.errors, "no uncaught exception on the page", s.errors)
+
+
+def controller(s, game):  # read only while the page has the focus
     # A controller, the page's second, its stick resting just inside the dead zone: pushed left and let go (not quite
     # to the middle), A held, Back.
     s.js("window.pad = {connected: true, mapping: 'standard', axes: [0.2, -0.2, 0, 0], buttons: [...Array(17)]"
@@ -366,11 +497,11 @@ def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new gam
     shots, _ = lambda: [p for p in game.lit() if math.dist(p, centre) > 25], s.js("pad.buttons[0].pressed = true")
     expect(poll(lambda: len(shots()) >= 2, 1) and (time.sleep(0.1) or 2 <= len(shots()) <= 8), "A held to fire one pair", shots())
     s.js("pad.buttons[8].pressed = true"), game.ends("Back")
-    expect(not s.errors, "no uncaught exception on the page", s.errors)
 
 
 def main():
-    scenarios = {f.__name__: f for f in (flight, window, unshown, failures, hostile, wayland, hidpi, web)}
+    scenarios = {f.__name__: f for f in (flight, window, unshown, failures, hostile, wayland, hidpi)}
+    scenarios.update(chromium=web, firefox=web)
     if len(sys.argv) != 3 or sys.argv[1] not in scenarios:
         print("usage: run.py SCENARIO GAME\n  SCENARIO: one of %s\n  GAME: the game's command line as one argument, "
               "such as build-test/quillfane or \"wine /path/Quillfane.exe\"" % ", ".join(scenarios), file=sys.stderr)
@@ -378,10 +509,10 @@ def main():
     (name, argv), began = sys.argv[1:], time.monotonic()
     wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None, "hostile": None, "hidpi": None}.get(
         name, ("openbox", "--sm-disable"))
-    s = Browser(argv) if name == "web" else WaylandSession() if name == "wayland" else \
+    s = Chromium(argv) if name == "chromium" else Firefox(argv) if name == "firefox" else WaylandSession() if name == "wayland" else \
         XSession(wm, (1920, 1200) if name == "hidpi" else (1024, 768))
     try:
-        scenarios[name](s, ["index.html"] if name == "web" else shlex.split(argv))
+        scenarios[name](s, ["index.html"] if scenarios[name] == web else shlex.split(argv))
     except BaseException:  # the traceback says what was expected and what was seen
         print(s.close())
         raise

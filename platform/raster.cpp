@@ -1,6 +1,7 @@
 #include "platform/raster.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -57,8 +58,21 @@ long long Area(const PixelRect& rect) { return static_cast<long long>(rect.w) * 
 
 }  // namespace
 
-Raster::Raster(float widthTwips, float heightTwips) : width_(widthTwips), height_(heightTwips) {
+Raster::Raster(float widthTwips, float heightTwips, PixelLayout layout)
+    : layout_(layout), black_(Word(0, 0, 0)), width_(widthTwips), height_(heightTwips) {
+  pen_ = Word(255, 255, 255);
   Fit();
+}
+
+// The byte stored first is the word's lowest.
+static_assert(std::endian::native == std::endian::little, "pixel words are laid out little-endian");
+
+std::uint32_t Raster::Word(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
+  const auto r = static_cast<std::uint32_t>(red);
+  const auto g = static_cast<std::uint32_t>(green);
+  const auto b = static_cast<std::uint32_t>(blue);
+  if (layout_ == PixelLayout::kOpaqueRgbaBytes) return 0xFF000000U | b << 16 | g << 8 | r;
+  return r << 16 | g << 8 | b;
 }
 
 void Raster::Fit() {
@@ -67,7 +81,7 @@ void Raster::Fit() {
   const int width = ToBufferSide(width_);
   const int height = ToBufferSide(height_);
   if (width == pixelWidth_ && height == pixelHeight_) return;
-  std::vector<std::uint32_t> next(static_cast<std::size_t>(width) * height, 0);
+  std::vector<std::uint32_t> next(static_cast<std::size_t>(width) * height, black_);
   const int keptWidth = std::min(width, pixelWidth_);
   for (int y = 0; y < std::min(height, pixelHeight_); ++y) {
     const auto row = pixels_.begin() + static_cast<std::ptrdiff_t>(y) * pixelWidth_;
@@ -80,7 +94,7 @@ void Raster::Fit() {
 }
 
 void Raster::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  pen_ = static_cast<std::uint32_t>(red) << 16 | static_cast<std::uint32_t>(green) << 8 | blue;
+  pen_ = Word(red, green, blue);
 }
 
 // The buffer and pen held in locals while a figure is drawn: a pixel store could otherwise
@@ -212,7 +226,7 @@ void Raster::PlotArc(float centreX, float centreY, float radius, bool whole, dou
 
 void Raster::Clear() {
   Fit();
-  std::fill(pixels_.begin(), pixels_.end(), 0);
+  std::fill(pixels_.begin(), pixels_.end(), black_);
   MarkAllDirty();
 }
 

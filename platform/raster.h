@@ -11,6 +11,11 @@ namespace quillfane {
 
 constexpr float kTwipsPerPixel = 15.0F;
 
+// How a pixel's 32-bit word holds its colour. The desktop's surfaces read 0x00RRGGBB words; a
+// browser's canvas reads bytes red, green, blue, alpha in memory order, and shows a pixel only
+// where its alpha is 255, whatever the canvas was asked for.
+enum class PixelLayout : std::uint8_t { kXrgb, kOpaqueRgbaBytes };
+
 struct PixelRect {
   int x = 0;
   int y = 0;
@@ -18,7 +23,7 @@ struct PixelRect {
   int h = 0;
 };
 
-// The playfield as a persistent buffer of 32-bit pixels (0x00RRGGBB), one pixel per 15
+// The playfield as a persistent buffer of 32-bit pixels (in the layout asked for), one pixel per 15
 // twips, that keeps whatever is drawn on it until Clear. Every figure's pixels depend only
 // on its arguments, so drawing a figure again in black erases exactly what it drew. It
 // needs no window system: backends present its changed area, tests read it back.
@@ -29,7 +34,7 @@ class Raster {
   static constexpr int kMaxSide = 8192;
   static constexpr int kMaxDirtyRects = 16;
 
-  Raster(float widthTwips, float heightTwips);
+  Raster(float widthTwips, float heightTwips, PixelLayout layout = PixelLayout::kXrgb);
 
   void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
   // Bresenham from the pixel of the first end to the pixel of the second.
@@ -58,6 +63,8 @@ class Raster {
   std::uint32_t* Pixels();
   // 0 outside the buffer.
   std::uint32_t PixelAt(int x, int y);
+  // The word of red, green and blue in this raster's layout.
+  std::uint32_t Word(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const;
 
   // What changed since ClearDirty, as a few rectangles inside the buffer.
   std::span<const PixelRect> Dirty();
@@ -73,13 +80,16 @@ class Raster {
   void PlotArc(float centreX, float centreY, float radius, bool whole, double start, double end);
   void AddDirty(PixelRect rect);
 
+  PixelLayout layout_;
+  // The background, which new and cleared pixels start as.
+  std::uint32_t black_;
   float width_;
   float height_;
   bool resizePending_ = true;
   int pixelWidth_ = 0;
   int pixelHeight_ = 0;
   std::vector<std::uint32_t> pixels_;
-  std::uint32_t pen_ = 0xFFFFFF;
+  std::uint32_t pen_ = 0;
   std::array<PixelRect, kMaxDirtyRects> dirty_{};
   int dirtyCount_ = 0;
 };
@@ -117,8 +127,12 @@ class RasterPlatform : public Platform {
   void SetPlayfieldHeight(float twips) override { playfield_.SetHeight(twips); }
   Raster& Playfield() { return playfield_; }
 
+ protected:
+  explicit RasterPlatform(PixelLayout layout = PixelLayout::kXrgb)
+      : playfield_(kInitialWidth, kInitialHeight, layout) {}
+
  private:
-  Raster playfield_{kInitialWidth, kInitialHeight};
+  Raster playfield_;
 };
 
 }  // namespace quillfane

@@ -49,6 +49,7 @@ void WindowBase::PumpEvents() {
 void WindowBase::Sleep(int milliseconds) { Wait(milliseconds > 0 ? unsigned(milliseconds) : 0); }
 
 bool WindowBase::Present() {
+  if (!DueToPresent()) return true;
   const bool shown = PresentPlayfield(Playfield(), presentAll_);
   presentAll_ = !shown;
   Playfield().ClearDirty();

@@ -17,7 +17,7 @@ namespace quillfane {
 // calls, below.
 class WindowBase : public RasterPlatform {
  public:
-  WindowBase() = default;
+  explicit WindowBase(PixelLayout layout = PixelLayout::kXrgb) : RasterPlatform(layout) {}
   WindowBase(const WindowBase&) = delete;
   WindowBase& operator=(const WindowBase&) = delete;
 
@@ -60,6 +60,8 @@ class WindowBase : public RasterPlatform {
   virtual bool HasKeys() const = 0;
   virtual void DispatchEvents() = 0;
   virtual void Wait(unsigned milliseconds) = 0;
+  // False while a present now would never be seen: the changes wait for the next one due.
+  virtual bool DueToPresent() { return true; }
   // After the first present, whether it showed anything.
   virtual void Started(bool /*shown*/) {}
 

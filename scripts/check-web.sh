@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the web page with Debian's emscripten, checks what build-web/ holds for a game host,
-# runs the unit tests under node and plays the page in headless Chromium.
+# runs the unit tests under node and plays the page in headless Chromium and Firefox.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/ensure-packages.sh
-ensure_packages cmake make emscripten nodejs googletest chromium python3 python3-websocket python3-xlib
+ensure_packages cmake make emscripten nodejs googletest chromium firefox-esr python3 python3-websocket \
+  python3-xlib python3-pil
 began=$SECONDS
 
 echo "== web: build"
@@ -27,6 +28,6 @@ for file in $want; do
     "$(gzip -9c "build-web/$file" | wc -c)"
 done
 
-echo "== web: unit tests under node, the page in headless Chromium"
+echo "== web: unit tests under node, the page in headless Chromium and Firefox"
 ctest --test-dir build-web --output-on-failure
 echo "== web: all passed in $((SECONDS - began)) s"

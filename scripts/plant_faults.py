@@ -2,7 +2,7 @@
 """Plants faults in the game one at a time and runs the tests against each, to show which
 tests catch what. Usage: scripts/plant_faults.py [--e2e | --web] [NAME...]
 Builds in build-faults/ (g++), or with --web the web backend's faults in build-faults-web/
-(emscripten; the unit tests under node and the page in headless Chromium); restores every
+(emscripten; the unit tests under node and the page in headless Chromium and Firefox); restores every
 file it touches, even when interrupted."""
 
 import os
@@ -155,6 +155,8 @@ WEB_FAULTS = {
     "web Back read from Start": ("platform/web/web_platform.cpp", "HEAPF32[at + 7] = pressed(8);", "HEAPF32[at + 7] = pressed(9);"),
     "web A held fires again": ("platform/web/web_platform.cpp", "HEAPF32[at + 4] = pressed(0);", "HEAPF32[at + 4] = pressed(0) && (Module.flip = !Module.flip) ? 1 : 0;"),
     "web end not told": ("platform/web/web_platform.cpp", "  quillfane_say_ended();\n", ""),
+    "web pixels transparent": ("platform/raster.cpp", "return 0xFF000000U | b << 16", "return b << 16"),
+    "web drawn once only": ("platform/web/web_platform.cpp", "Module['quillfaneDrawn'] = Math.max(Module['quillfaneDrawn'] + refresh, now - refresh);", "Module['quillfaneDrawn'] = Infinity;"),
 }
 
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <set>
 #include <utility>
@@ -107,6 +108,35 @@ TEST(Raster, FiguresAnywhereShownResizedAndErased) {
   raster.SetPenColour(0, 0, 0);
   for (const auto& f : figures) Draw(raster, f);
   EXPECT_TRUE(Lit(raster).empty() && testing::ShowChanges(raster, window));
+}
+
+// A canvas shows a pixel only where its fourth byte is 255: every pixel of the web's layout
+// is opaque, as started, drawn, erased, grown and cleared, and its bytes run red, green, blue.
+TEST(Raster, OpaqueRgbaBytes) {
+  Raster raster(150, 150, PixelLayout::kOpaqueRgbaBytes);
+  const auto bytesAt = [&](int x, int y) {
+    const std::uint32_t word = raster.PixelAt(x, y);
+    std::array<std::uint8_t, 4> bytes{};
+    std::memcpy(bytes.data(), &word, sizeof word);
+    return bytes;
+  };
+  const auto allOpaque = [&] {
+    for (int y = 0; y < raster.PixelHeight(); ++y)
+      for (int x = 0; x < raster.PixelWidth(); ++x)
+        if (bytesAt(x, y)[3] != 255) return false;
+    return true;
+  };
+  using Bytes = std::array<std::uint8_t, 4>;
+  EXPECT_TRUE(allOpaque()) << "as started";
+  raster.SetPenColour(255, 128, 0), raster.DrawBox(0, 0, 1, 1);
+  EXPECT_EQ(bytesAt(0, 0), (Bytes{255, 128, 0, 255}));
+  raster.SetPenColour(0, 0, 0), raster.DrawBox(0, 0, 1, 1);
+  EXPECT_EQ(bytesAt(0, 0), (Bytes{0, 0, 0, 255})) << "erased";
+  raster.SetWidth(300), raster.SetHeight(300);
+  EXPECT_EQ(raster.PixelWidth(), 20);
+  EXPECT_TRUE(allOpaque()) << "grown";
+  raster.SetPenColour(255, 255, 255), raster.DrawCircle(150, 150, 100), raster.Clear();
+  EXPECT_TRUE(allOpaque()) << "cleared";
 }
 
 }  // namespace

@@ -31,8 +31,8 @@ EM_JS(int, quillfane_canvas_width, (), { return Module['canvas'].width; });
 EM_JS(int, quillfane_canvas_height, (), { return Module['canvas'].height; });
 
 // The image is a view on the raster's own memory, made again only when the buffer moves or
-// the memory grows; putImageData copies just the rectangle asked for. The canvas ignores the
-// fourth byte, alpha, as an opaque canvas does.
+// the memory grows; putImageData copies just the rectangle asked for, its pixels opaque, so
+// they show even on a canvas that another script took first, with alpha.
 EM_JS(void, quillfane_put,
       (const void* pixels, int width, int height, int x, int y, int w, int h, int blackFirst), {
         var image = Module['quillfaneImage'];
@@ -49,6 +49,31 @@ EM_JS(void, quillfane_put,
         context.putImageData(image, 0, 0, x, y, w, h);
       });
 
+// 1 when a display refresh has passed since the canvas was last written: more would never be
+// seen, and the frames between add to the raster's changed area. The refresh is measured once,
+// as the shortest of a few gaps between animation frames (60 a second until then); asking for
+// animation frames all along would cost the browser more than the copies it saves.
+EM_JS(int, quillfane_display_refreshed, (), {
+  var now = performance.now();
+  if (!Module['quillfaneRefresh']) {
+    Module['quillfaneRefresh'] = 1000 / 60;
+    Module['quillfaneDrawn'] = -Infinity;
+    var gaps = 0, last = 0;
+    var measure = function(time) {
+      if (last)
+        Module['quillfaneRefresh'] =
+            Math.min(time - last, gaps++ ? Module['quillfaneRefresh'] : Infinity);
+      last = time;
+      if (gaps < 5) requestAnimationFrame(measure);
+    };
+    requestAnimationFrame(measure);
+  }
+  var refresh = Module['quillfaneRefresh'];
+  if (now - Module['quillfaneDrawn'] < refresh) return 0;
+  Module['quillfaneDrawn'] = Math.max(Module['quillfaneDrawn'] + refresh, now - refresh);
+  return 1;
+});
+
 EM_JS(int, quillfane_canvas_active, (), {
   return document.activeElement == Module['canvas'] && document.visibilityState == 'visible' &&
          document.hasFocus();
@@ -62,8 +87,8 @@ EM_JS(void, quillfane_focus_canvas, (), { Module['canvas'].focus(); });
 // controllers costs more than the rest of a frame, so it is asked only while the page has
 // heard of one connected.
 EM_JS(int, quillfane_read_gamepad, (float* out), {
-  if (!('quillfanePads' in window)) {
-    var count = function() {
+  if (!window['quillfanePadCount']) {
+    var count = window['quillfanePadCount'] = function() {
       var all = navigator.getGamepads ? navigator.getGamepads() : [];
       window['quillfanePads'] = 0;
       for (var i = 0; i < all.length; ++i) {
@@ -101,6 +126,17 @@ EM_JS(int, quillfane_read_gamepad, (float* out), {
   return 1;
 });
 
+// The browser polls its controllers while a page listens for them, which costs it more than a
+// frame of the game: an ended game stops listening, and a new one starts again.
+EM_JS(void, quillfane_stop_listening_for_controllers, (), {
+  var count = window['quillfanePadCount'];
+  if (!count) return;
+  removeEventListener('gamepadconnected', count);
+  removeEventListener('gamepaddisconnected', count);
+  delete window['quillfanePadCount'];
+  delete window['quillfanePads'];
+});
+
 EM_JS(void, quillfane_say_ended, (), {
   if (Module['onEnded']) Module['onEnded']();
 });
@@ -123,12 +159,13 @@ struct KeyEvent {
 // raster's memory.
 class WebWindow final : public WindowBase {
  public:
+  // Opaque pixels in the canvas's byte order: the canvas reads the raster's own memory.
+  WebWindow() : WindowBase(PixelLayout::kOpaqueRgbaBytes) {}
   ~WebWindow() override { emscripten_html5_remove_all_event_listeners(); }
 
   // False, with a one-line reason, when the page's canvas cannot take the keys.
   bool Open(std::string& error);
 
-  void SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) override;
   WindowHandle Handle() const override { return kHandle; }
   // Inactive too until the pump after the one that found the keys lost: a hidden tab's timers
   // may wait a second or more, so the loop could otherwise sleep through the loss.
@@ -143,6 +180,7 @@ class WebWindow final : public WindowBase {
   std::optional<OuterSize> MeasureOuter() const override {
     return OuterSize{quillfane_canvas_width(), quillfane_canvas_height()};
   }
+  bool DueToPresent() override { return quillfane_display_refreshed() != 0; }
   bool PresentPlayfield(Raster& playfield, bool all) override;
   bool ReadController(PadState& pad) override;
   // While the canvas cannot hear the keys the controller is at rest, as the keyboard is.
@@ -243,12 +281,6 @@ bool WebWindow::Open(std::string& error) {
   return true;
 }
 
-// The raster stores 0x00RRGGBB words, whose bytes in memory run blue, green, red: with red
-// and blue traded here, they run red, green, blue, as the canvas reads them.
-void WebWindow::SetPenColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-  WindowBase::SetPenColour(blue, green, red);
-}
-
 void WebWindow::DispatchEvents() {
   lostInLastPump = false;
   for (; count > 0; --count) {
@@ -269,6 +301,7 @@ void WebWindow::DispatchEvents() {
 // offers a new game in a fresh module.
 void WebWindow::EndProgram() {
   emscripten_html5_remove_all_event_listeners();
+  quillfane_stop_listening_for_controllers();
   quillfane_say_ended();
   emscripten_force_exit(0);
 }
