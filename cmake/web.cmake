@@ -13,17 +13,42 @@ target_link_libraries(quillfane_platform
 
 # The frame loop blocks as on the desktop: Asyncify lets its Sleep give the browser its turn.
 set(QUILLFANE_WEB_LINK_OPTIONS -sASYNCIFY -sMODULARIZE=1 -sENVIRONMENT=web
-    -sALLOW_MEMORY_GROWTH=1 -sFILESYSTEM=0 -sINCOMING_MODULE_JS_API=canvas,wasmBinary,print,printErr,onEnded,onStartFailure,onExit,onAbort)
+    -sALLOW_MEMORY_GROWTH=1 -sFILESYSTEM=0 -sINCOMING_MODULE_JS_API=canvas,wasmBinary,print,printErr,onEnded,onStartFailure,onExit,onAbort,touches)
 add_executable(quillfane platform/main.cpp)
 target_link_libraries(quillfane PRIVATE quillfane_game quillfane_platform quillfane_warnings)
 target_link_options(quillfane PRIVATE ${QUILLFANE_WEB_LINK_OPTIONS} -sEXPORT_NAME=createQuillfane)
 
 configure_file(platform/index.html index.html COPYONLY)
+configure_file(platform/quillfane.webmanifest quillfane.webmanifest COPYONLY)
+
+# The icons a phone's home screen and the browser's install take, drawn from the one SVG icon.
+find_program(QUILLFANE_RSVG_CONVERT rsvg-convert NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+set(quillfane_web_icons)
+foreach(size 192 512)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/icon-${size}.png
+    COMMAND ${QUILLFANE_RSVG_CONVERT} -w ${size} -h ${size} -o ${CMAKE_BINARY_DIR}/icon-${size}.png
+            ${CMAKE_SOURCE_DIR}/packaging/quillfane.svg
+    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/quillfane.svg)
+  list(APPEND quillfane_web_icons icon-${size}.png)
+endforeach()
+
+# The service worker keeps every file of the page; the zip holds it too.
+set(quillfane_web_kept index.html quillfane.js quillfane.wasm quillfane.webmanifest
+    ${quillfane_web_icons})
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/sw.js
+  COMMAND ${CMAKE_COMMAND} -DDIR=${CMAKE_BINARY_DIR} "-DFILES=${quillfane_web_kept}"
+          -DVERSION=${QUILLFANE_VERSION_TEXT} -DTEMPLATE=${CMAKE_SOURCE_DIR}/platform/sw.js.in
+          -DOUT=${CMAKE_BINARY_DIR}/sw.js -P ${CMAKE_SOURCE_DIR}/cmake/web_service_worker.cmake
+  DEPENDS quillfane ${CMAKE_SOURCE_DIR}/platform/sw.js.in ${CMAKE_SOURCE_DIR}/cmake/web_service_worker.cmake
+          ${CMAKE_BINARY_DIR}/index.html ${CMAKE_BINARY_DIR}/quillfane.webmanifest
+          ${CMAKE_BINARY_DIR}/icon-192.png ${CMAKE_BINARY_DIR}/icon-512.png
+  VERBATIM)
+
 set(quillfane_web_zip Quillfane-${QUILLFANE_VERSION_TEXT}-web.zip)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${quillfane_web_zip}
   COMMAND ${CMAKE_COMMAND} -E tar cf ${quillfane_web_zip} --format=zip
-          index.html quillfane.js quillfane.wasm
-  DEPENDS quillfane ${CMAKE_BINARY_DIR}/index.html
+          ${quillfane_web_kept} sw.js
+  DEPENDS quillfane ${CMAKE_BINARY_DIR}/sw.js
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Packing ${quillfane_web_zip}")
 add_custom_target(quillfane_web_zip ALL DEPENDS ${CMAKE_BINARY_DIR}/${quillfane_web_zip})

@@ -4,6 +4,7 @@
 #include <emscripten/html5.h>
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 #include "platform/gamepad.h"
@@ -74,6 +75,15 @@ EM_JS(int, quillfane_display_refreshed, (), {
   Module['quillfaneDrawn'] = Math.max(Module['quillfaneDrawn'] + refresh, now - refresh);
   return 1;
 });
+
+// The page's touch controls, as it queued them in Module.touches: a key code pressed, or its
+// negative let go. The first waiting, or 0 when none waits; then taken off the queue.
+EM_JS(int, quillfane_first_touch, (), {
+  var touches = Module['touches'];
+  return touches && touches.length ? touches[0] | 0 : 0;
+});
+
+EM_JS(void, quillfane_take_touch, (), { Module['touches'].shift(); });
 
 EM_JS(int, quillfane_canvas_active, (), {
   return document.activeElement == Module['canvas'] && document.visibilityState == 'visible' &&
@@ -160,6 +170,7 @@ struct WebPlatform::Impl {
 
   void Queue(bool down, std::int16_t code);
   void ReleaseHeld();
+  void DeliverTouches();
   PadState ReadController() const;
   void DeliverResizeIfChanged();
   void Present();
@@ -195,6 +206,25 @@ void WebPlatform::Impl::Queue(bool down, std::int16_t code) {
 void WebPlatform::Impl::ReleaseHeld() {
   lostUnseen = true;
   Queue(false, 0);
+}
+
+// A browser busy with a touch may run no frame between a finger's press and its lift: a lift
+// that would cancel its press before any frame saw it waits, with all after it, for the next
+// pump, so that a quick tap on Fire still fires.
+void WebPlatform::Impl::DeliverTouches() {
+  std::bitset<256> pressed;
+  for (int touch = quillfane_first_touch(); touch != 0; touch = quillfane_first_touch()) {
+    const int code = touch > 0 ? touch : -touch;
+    if (touch < 0 && code < 256 && pressed[static_cast<std::size_t>(code)]) return;
+    quillfane_take_touch();
+    if (code >= 256) continue;
+    if (touch > 0) {
+      pressed[static_cast<std::size_t>(code)] = true;
+      keys.Press(KeySource::kTouch, static_cast<std::int16_t>(code));
+    } else {
+      keys.Release(KeySource::kTouch, static_cast<std::int16_t>(code));
+    }
+  }
 }
 
 // At rest while the canvas cannot hear the keys, as the keyboard is.
@@ -344,6 +374,7 @@ void WebPlatform::PumpEvents() {
       impl_->keys.Release(KeySource::kKeyboard, key.code);
     }
   }
+  impl_->DeliverTouches();
   impl_->gamepad.Update(impl_->ReadController(), impl_->keys);
   impl_->DeliverResizeIfChanged();
   impl_->Present();
