@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Prints the web page's budgets, measured in headless Chromium (e2e/run.py's Chromium):
-page weight (index.html, quillfane.js and quillfane.wasm, plain and gzipped), the time from
+page weight (every file a first visit loads, the service worker keeping them all; plain and gzipped), the time from
 navigation to the first drawn frame, frames per second, and the browser's CPU per frame (all
 of Chromium's processes) against the reference page (bench/web_reference.cpp, a blocking
 wasm loop that moves a small square), with Left and Up held and Space tapped
@@ -41,11 +41,11 @@ def cpu_seconds(root):  # user and system time of a process and all its descenda
 def weight(build):
     print("page weight:")
     plain = packed = 0
-    for name in ("index.html", "quillfane.js", "quillfane.wasm"):
+    for name in ("index.html", "quillfane.js", "quillfane.wasm", "quillfane.webmanifest", "sw.js", "icon-192.png", "icon-512.png"):
         data = open(os.path.join(build, name), "rb").read()
         plain, packed = plain + len(data), packed + len(gzip.compress(data, 9))
-        print("  %-16s %7d bytes, %6d gzipped" % (name, len(data), len(gzip.compress(data, 9))))
-    print("  %-16s %7d bytes (%.1f KB; goal at most 150 KB), %6d gzipped" % ("total", plain, plain / 1024, packed))
+        print("  %-21s %7d bytes, %6d gzipped" % (name, len(data), len(gzip.compress(data, 9))))
+    print("  %-21s %7d bytes (%.1f KB; goal at most 150 KB), %6d gzipped" % ("total", plain, plain / 1024, packed))
 
 
 def open_page(b, page):

@@ -202,8 +202,8 @@ class Chromium(Page):
         self.send("Page.enable"), self.send("Page.addScriptToEvaluateOnNewDocument", source=source)
     focus = lambda self, on: self.send("Emulation.setFocusEmulationEnabled", enabled=on)  # noqa: E731  as a window in front
 
-    def screenshot(self, x, y, w, h):  # PNG, composited as the screen shows it
-        clip = dict(x=x, y=y, width=w, height=h, scale=1)
+    def screenshot(self, x, y, w, h):  # PNG, composited as the screen shows it, a pixel to the CSS pixel
+        clip = dict(x=x, y=y, width=w, height=h, scale=1 / self.js("devicePixelRatio"))
         return base64.b64decode(self.send("Page.captureScreenshot", format="png", clip=clip)["data"])
 
     def key(self, name, down):
@@ -211,6 +211,19 @@ class Chromium(Page):
             ("Arrow" + name, 37 + "Left Up Right Down".split().index(name))
         self.send("Input.dispatchKeyEvent", type="rawKeyDown" if down else "keyUp", code=code,
                   key=" " if vk == 32 else code, windowsVirtualKeyCode=vk)
+
+    def phone(self, width, height):  # a phone's screen, 3 device pixels to the CSS pixel, touched rather than clicked
+        self.send("Emulation.setDeviceMetricsOverride", width=width, height=height, deviceScaleFactor=3, mobile=True,
+                  screenOrientation={"type": "portraitPrimary" if height > width else "landscapePrimary",
+                                     "angle": 0 if height > width else 90})
+        self.send("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
+
+    def touch(self, *points):  # the fingers now down, as (x, y) in CSS pixels, each by its place in the list
+        down = getattr(self, "fingers", [])
+        kind = "touchStart" if len(points) > len(down) else "touchEnd" if len(points) < len(down) else "touchMove"
+        self.fingers = points
+        self.send("Input.dispatchTouchEvent", type=kind,
+                  touchPoints=[{"x": x, "y": y, "id": n} for n, (x, y) in enumerate(points)])
 
     def hide_tab(self):  # another tab in front; the focus goes, as a tab hides only so
         self.focus(False)
@@ -452,6 +465,8 @@ TAKES_CANVAS = """new MutationObserver((_, watch) => {
 
 def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new game, a controller, a canvas taken first
     game = Game(s, argv)
+    shown = s.js("[...document.querySelectorAll('.pad [aria-label]')].filter(%s).map(e => e.ariaLabel)" % SHOWN)
+    expect(not shown, "no touch controls on a desktop with a mouse", shown)
     white = sum(1 for p in s.picture.getdata() if p == (255, 255, 255))
     print("%s: the start ship shows %d white pixels of %d lit" % (type(s).__name__, white, len(game.seen)))
     s.js("fill.click()"), game.shows_start("the canvas grown to fill the page")  # a resize
@@ -485,6 +500,79 @@ def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new gam
     expect(not s.errors, "no uncaught exception on the page", s.errors)
 
 
+CONTROLS = ("Turn left", "Turn right", "Thrust", "Shield", "Fire")
+SHOWN = "(e => e.getClientRects().length > 0 && getComputedStyle(e).visibility != 'hidden')"
+
+
+def misfits(s):  # what keeps the page from fitting the screen, with the controls clear of the ship's starting place
+    screen = s.js("[innerWidth, innerHeight, visualViewport.scale, document.documentElement.scrollWidth, "
+                  "document.documentElement.scrollHeight, screen.width]")
+    if screen[:2] != screen[3:5] or screen[2] != 1 or screen[0] != screen[5]:
+        return "[width, height, scale, scroll width and height, screen width] %s" % screen
+    boxes = {name: box for name, *box in s.js(
+        "[...document.querySelectorAll('[aria-label]')].filter(e => %s(e)).map(e => (r => "
+        "[e.getAttribute('aria-label'), r.left, r.top, r.right, r.bottom])(e.getBoundingClientRect()))" % SHOWN)}
+    if not set(CONTROLS) <= set(boxes):
+        return "only %s shown" % sorted(boxes)
+    off = [n for n, (left, top, right, bottom) in boxes.items() if left < 0 or top < 0 or right > screen[0] or bottom > screen[1]]
+    left, top, right, bottom = boxes[s.js("canvas.getAttribute('aria-label')")]
+    x, y = (left + right) / 2, (top + bottom) / 2
+    over = [n for n in CONTROLS if boxes[n][0] - 21 < x < boxes[n][2] + 21 and boxes[n][1] - 21 < y < boxes[n][3] + 21]
+    return off and "off the screen: %s" % off or over and "over the ship's starting place: %s" % over
+
+
+def fits(s, game, why, off_centre=0.5):  # the page fits the screen, the controls clear of the ship, the ship centred
+    # (a turned ship's box is not symmetric about its centre: off_centre says how far its middle may be)
+    expect(poll(lambda: not misfits(s)), why + ": the whole page on the screen at the device "
+           "width, unzoomed, with nothing to scroll, the controls shown and clear of the ship", misfits(s))
+    centred = lambda: (f := game.ship()) and math.dist(f[1], (game.width // 2, game.height // 2)) <= off_centre  # noqa: E731
+    expect(poll(centred), why + ": the ship alone, centred", game.ship())
+
+
+def at(s, name):  # the middle of a control, in CSS pixels
+    return tuple(s.js("(r => [r.x + r.width / 2, r.y + r.height / 2])(document.querySelector('[aria-label=\"%s\"]')"
+                      ".getBoundingClientRect())" % name))
+
+
+def phone(s, argv):  # a phone in portrait and landscape, touched: the page fits, fingers play, it installs and plays offline
+    s.phone(390, 844)
+    game = Game(s, argv)
+    fits(s, game, "in portrait")
+    centre = game.alone("before firing")[1]
+    beyond = lambda r: [p for p in game.lit() if math.dist(p, centre) > r]  # noqa: E731
+    pair = lambda: 2 <= len(p := beyond(25)) <= 8 and max(math.dist(a, b) for a in p for b in p) > 9  # noqa: E731
+    s.touch(at(s, "Fire"))
+    expect(poll(pair, 1), "a finger on Fire to fire one pair of bullets", beyond(25))
+    time.sleep(0.4)
+    expect(not beyond(25), "no more while the finger stays", beyond(25))
+    s.touch(), s.touch(at(s, "Fire")), time.sleep(0.05), s.touch()  # as short as a tap of a finger
+    expect(poll(pair, 1), "a short touch on Fire to fire one pair", beyond(25))
+    game.alone("the pair flown off")
+    heading = game.alone("before the slide")[0]
+    s.touch(at(s, "Turn left")), time.sleep(0.1), s.touch((195, 300)), time.sleep(0.05), s.touch()
+    turned = game.alone("Turn left slid off and lifted")[0]
+    time.sleep(0.3)
+    expect(turned != heading and game.alone("a while later")[0] == turned,
+           "a finger slid off Turn left and lifted elsewhere to let go", "%s, then %s" % (turned, game.ship()[0]))
+    s.phone(844, 390)
+    fits(s, game, "turned to landscape", 5)
+    heading, centre, _ = game.alone("before two fingers")
+    s.touch(at(s, "Thrust")), s.touch(at(s, "Thrust"), at(s, "Turn left")), time.sleep(0.15), s.touch(at(s, "Thrust")), s.touch()
+    turned, moved, _ = game.alone("after Thrust and Turn left together", 1)
+    expect(0 < (turned - heading) % 360 < 180 and math.dist(moved, centre) > 2, "the ship to turn left and move",
+           "turned %d°, moved %.1f pixels" % ((turned - heading) % 360, math.dist(moved, centre)))
+    manifest = s.send("Page.getAppManifest")
+    expect(not manifest["errors"] and json.loads(manifest["data"])["name"] == "Quillfane", "the manifest to read", manifest)
+    worker = "navigator.serviceWorker.ready.then(r => r.active && r.active.state)"
+    expect(s.send("Runtime.evaluate", expression=worker, awaitPromise=True, returnByValue=True)["result"].get("value")
+           == "activated", "the service worker active", "none")
+    server = s.procs[0]
+    server.terminate(), server.wait()
+    game = Game(s, argv)  # opened again, with no server
+    fits(s, game, "offline")
+    expect(not s.errors, "no uncaught exception on the page", s.errors)
+
+
 def controller(s, game):  # read only while the page has the focus
     # A controller, the page's second, its stick resting just inside the dead zone: pushed left and let go (not quite
     # to the middle), A held, Back.
@@ -501,7 +589,7 @@ def controller(s, game):  # read only while the page has the focus
 
 def main():
     scenarios = {f.__name__: f for f in (flight, window, unshown, failures, hostile, wayland, hidpi)}
-    scenarios.update(chromium=web, firefox=web)
+    scenarios.update(chromium=web, firefox=web, phone=phone)
     if len(sys.argv) != 3 or sys.argv[1] not in scenarios:
         print("usage: run.py SCENARIO GAME\n  SCENARIO: one of %s\n  GAME: the game's command line as one argument, "
               "such as build-test/quillfane or \"wine /path/Quillfane.exe\"" % ", ".join(scenarios), file=sys.stderr)
@@ -509,10 +597,10 @@ def main():
     (name, argv), began = sys.argv[1:], time.monotonic()
     wm = {"unshown": (sys.executable, "-c", NO_MAP_WM), "failures": None, "hostile": None, "hidpi": None}.get(
         name, ("openbox", "--sm-disable"))
-    s = Chromium(argv) if name == "chromium" else Firefox(argv) if name == "firefox" else WaylandSession() if name == "wayland" else \
+    s = Chromium(argv) if name in ("chromium", "phone") else Firefox(argv) if name == "firefox" else WaylandSession() if name == "wayland" else \
         XSession(wm, (1920, 1200) if name == "hidpi" else (1024, 768))
     try:
-        scenarios[name](s, ["index.html"] if scenarios[name] == web else shlex.split(argv))
+        scenarios[name](s, ["index.html"] if scenarios[name] in (web, phone) else shlex.split(argv))
     except BaseException:  # the traceback says what was expected and what was seen
         print(s.close())
         raise

@@ -7,12 +7,12 @@
 
 namespace quillfane {
 
-enum class KeySource : std::uint8_t { kKeyboard = 1, kController = 2 };
+enum class KeySource : std::uint8_t { kKeyboard = 1, kController = 2, kTouch = 4 };
 
 // The keys as the game hears them, counted by holder: a key goes down for the game when its
-// first holder presses it and up only when its last holder lets go, so the keyboard and a
-// controller can share a key. Every backend passes its key events through here, and its
-// focus losses too.
+// first holder presses it and up only when its last holder lets go, so the keyboard, a
+// controller and a touch screen's buttons can share a key. Every backend passes its key events
+// through here, and its focus losses too.
 class HeldKeys {
  public:
   explicit HeldKeys(WindowEvents* events = nullptr) : events_(events) {}

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/ensure-packages.sh
 ensure_packages cmake make emscripten nodejs googletest chromium firefox-esr python3 python3-websocket \
-  python3-xlib python3-pil
+  python3-xlib python3-pil librsvg2-bin
 began=$SECONDS
 
 echo "== web: build"
@@ -13,7 +13,7 @@ cmake --preset web -DQUILLFANE_WERROR=ON >/dev/null
 cmake --build --preset web
 
 echo "== web: the files a game host takes"
-want="index.html quillfane.js quillfane.wasm"
+want="icon-192.png icon-512.png index.html quillfane.js quillfane.wasm quillfane.webmanifest sw.js"
 packed=$(/usr/bin/python3 -c 'import sys, zipfile; print(*sorted(zipfile.ZipFile(sys.argv[1]).namelist()))' \
   build-web/Quillfane-1.00-web.zip)
 echo "  Quillfane-1.00-web.zip: $packed"
@@ -24,7 +24,7 @@ if grep -Eo '(src|href)="[a-z]+://[^"]*"' build-web/index.html; then
   exit 1
 fi
 for file in $want; do
-  printf '  %-16s %7d bytes, %6d gzipped\n' "$file" "$(stat -c %s "build-web/$file")" \
+  printf '  %-21s %7d bytes, %6d gzipped\n' "$file" "$(stat -c %s "build-web/$file")" \
     "$(gzip -9c "build-web/$file" | wc -c)"
 done
 

@@ -155,6 +155,10 @@ WEB_FAULTS = {
     "web Back read from Start": ("platform/web/web_platform.cpp", "HEAPF32[at + 7] = pressed(8);", "HEAPF32[at + 7] = pressed(9);"),
     "web A held fires again": ("platform/web/web_platform.cpp", "HEAPF32[at + 4] = pressed(0);", "HEAPF32[at + 4] = pressed(0) && (Module.flip = !Module.flip) ? 1 : 0;"),
     "web end not told": ("platform/web/web_platform.cpp", "  quillfane_say_ended();\n", ""),
+    "web finger never lets go": ("platform/web/index.html", '["pointerup", "pointercancel", "lostpointercapture"].forEach', '[].forEach'),
+    "web touch fires every frame": ("platform/web/web_platform.cpp", "  DeliverTouches();\n}", "  if (Keys().Holds(KeySource::kTouch, 32)) Keys().Release(KeySource::kTouch, 32), Keys().Press(KeySource::kTouch, 32);\n  DeliverTouches();\n}"),
+    "web tap lift with its press": ("platform/web/web_platform.cpp", "    if (touch < 0 && code < 256 && pressed[static_cast<std::size_t>(code)]) return;", ""),
+    "web offline without the wasm": ("platform/web/CMakeLists.txt", "set(quillfane_web_kept index.html quillfane.js quillfane.wasm quillfane.webmanifest", "set(quillfane_web_kept index.html quillfane.js quillfane.webmanifest"),
     "web pixels transparent": ("platform/raster.cpp", "return 0xFF000000U | b << 16", "return b << 16"),
     "web drawn once only": ("platform/web/web_platform.cpp", "Module['quillfaneDrawn'] = Math.max(Module['quillfaneDrawn'] + refresh, now - refresh);", "Module['quillfaneDrawn'] = Infinity;"),
 }

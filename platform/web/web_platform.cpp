@@ -2,6 +2,7 @@
 #include <emscripten/html5.h>
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 #include "platform/backend.h"
@@ -73,6 +74,15 @@ EM_JS(int, quillfane_display_refreshed, (), {
   Module['quillfaneDrawn'] = Math.max(Module['quillfaneDrawn'] + refresh, now - refresh);
   return 1;
 });
+
+// The page's touch controls, as it queued them in Module.touches: a key code pressed, or its
+// negative let go. The first waiting, or 0 when none waits; then taken off the queue.
+EM_JS(int, quillfane_first_touch, (), {
+  var touches = Module['touches'];
+  return touches && touches.length ? touches[0] | 0 : 0;
+});
+
+EM_JS(void, quillfane_take_touch, (), { Module['touches'].shift(); });
 
 EM_JS(int, quillfane_canvas_active, (), {
   return document.activeElement == Module['canvas'] && document.visibilityState == 'visible' &&
@@ -190,6 +200,7 @@ class WebWindow final : public WindowBase {
 
   void Queue(bool down, std::int16_t code, std::int16_t shift);
   void ReleaseHeld();
+  void DeliverTouches();
   static EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void* impl);
   static EM_BOOL OnBlur(int type, const EmscriptenFocusEvent* event, void* impl);
   static EM_BOOL OnVisibility(int type, const EmscriptenVisibilityChangeEvent* event, void* impl);
@@ -209,6 +220,25 @@ void WebWindow::Queue(bool down, std::int16_t code, std::int16_t shift) {
 
 // Queued as a key-up of code 0, in order with the keys around it.
 void WebWindow::ReleaseHeld() { Queue(false, 0, 0); }
+
+// A browser busy with a touch may run no frame between a finger's press and its lift: a lift
+// that would cancel its press before any frame saw it waits, with all after it, for the next
+// pump, so that a quick tap on Fire still fires.
+void WebWindow::DeliverTouches() {
+  std::bitset<256> pressed;
+  for (int touch = quillfane_first_touch(); touch != 0; touch = quillfane_first_touch()) {
+    const int code = touch > 0 ? touch : -touch;
+    if (touch < 0 && code < 256 && pressed[static_cast<std::size_t>(code)]) return;
+    quillfane_take_touch();
+    if (code >= 256) continue;
+    if (touch > 0) {
+      pressed[static_cast<std::size_t>(code)] = true;
+      Keys().Press(KeySource::kTouch, static_cast<std::int16_t>(code));
+    } else {
+      Keys().Release(KeySource::kTouch, static_cast<std::int16_t>(code));
+    }
+  }
+}
 
 bool WebWindow::ReadController(PadState& pad) {
   std::array<float, 12> read{};
@@ -295,6 +325,7 @@ void WebWindow::DispatchEvents() {
       Keys().Release(KeySource::kKeyboard, key.code, key.shift);
     }
   }
+  DeliverTouches();
 }
 
 // Nothing after the exit runs: it unwinds the module's stack, and the page, told first,
