@@ -326,6 +326,13 @@ class Game:  # started, and showing its start picture
         turned = (self.alone(key + " released")[0] - before + 180) % 360 - 180
         expect(turned * sense > 0, "%s to turn the ship %sclockwise" % (key, "counter-" * (sense > 0)), "%d°" % turned)
 
+    def beyond(self, centre, radius=25):  # what is lit farther from the ship's centre: bullets, the shield
+        return [p for p in self.lit() if math.dist(p, centre) > radius]
+
+    def fires_pair(self, centre, why):  # two to eight pixels off the ship within 1 s, at least two apart
+        pair = lambda: 2 <= len(p := self.beyond(centre)) <= 8 and max(math.dist(a, b) for a in p for b in p) > 9  # noqa: E731
+        expect(poll(pair, 1), why, self.beyond(centre))
+
     def ends(self, how):
         poll(lambda: self.proc.poll() is not None)
         expect(self.proc.returncode == 0, how + " to end the game with status 0", "status %s" % self.proc.returncode)
@@ -336,8 +343,7 @@ def flight(s, argv):  # turns, shield, fire, thrust across an edge, another wind
     game.turn("Left", 1)
     centre = game.alone("turned")[1]
     s.xdo("keydown Down sleep 0.2 keyup Down keydown space sleep 0.1 keyup space")
-    beyond = lambda: [p for p in game.lit() if math.dist(p, centre) > 25]  # noqa: E731
-    expect(poll(lambda: len(beyond()) >= 2, 1), "Space to fire a pair of bullets", beyond())
+    game.fires_pair(centre, "Space to fire a pair of bullets")
     game.turn("Right", -1)  # so as not to fly along the bullets' path, which the shield's erasing wipes
     s.xdo("keydown Up space sleep 0.3 keyup Up space")
     _, a, t0 = game.alone("the bullets gone")
@@ -430,7 +436,7 @@ def wayland(s, argv):  # on sway: the start picture, resized and re-centred, Lef
     game.shows_start("resized")
     game.turn("Left", 1)
     centre, _ = game.alone("turned")[1], s.xdo("keydown space sleep 0.1 keyup space")
-    expect(poll(lambda: len([p for p in game.lit() if math.dist(p, centre) > 25]) >= 2, 1), "Space to fire a pair", "none")
+    game.fires_pair(centre, "Space to fire a pair")
     s.xdo("key Escape"), game.ends("Esc")
     began, game = time.monotonic(), s.spawn(argv, __EGL_VENDOR_LIBRARY_FILENAMES="/dev/null")
     said = poll(lambda: game.poll() is not None, 6) and [ln for ln in open(s.log.name).read().splitlines() if "quillfane" in ln]
@@ -472,13 +478,11 @@ def web(s, argv):  # the page: turns, shield, fire, a hidden tab, Esc, a new gam
     s.js("fill.click()"), game.shows_start("the canvas grown to fill the page")  # a resize
     game.turn("Left", 1), game.turn("Right", -1)
     centre, _ = game.alone("turned")[1], s.xdo("keydown Down")
-    beyond = lambda r: [p for p in game.lit() if math.dist(p, centre) > r]  # noqa: E731
-    expect(poll(lambda: len(beyond(24)) > 100), "Down to show the shield", "%d pixels out there" % len(beyond(24)))
+    expect(poll(lambda: len(game.beyond(centre, 24)) > 100), "Down to show the shield", "%d pixels lit" % len(game.seen))
     s.xdo("keydown space sleep 0.1 keyup space")
-    expect(not poll(lambda: beyond(33), 0.5), "no bullets with the shield up", beyond(33))
+    expect(not poll(lambda: game.beyond(centre, 33), 0.5), "no bullets with the shield up", game.beyond(centre, 33))
     s.xdo("keyup Down"), game.alone("the shield down"), s.xdo("keydown space sleep 0.05 keyup space")
-    expect(poll(lambda: 2 <= len(p := beyond(25)) <= 8 and max(math.dist(a, b) for a in p for b in p) > 9, 1),
-           "Space to fire one pair of bullets, apart", beyond(25))
+    game.fires_pair(centre, "Space to fire one pair of bullets, apart")
     game.alone("the pair flown off the playfield, erased")
     s.xdo("keydown Left sleep 0.1")  # held, never released here
     other = s.hide_tab()
@@ -539,14 +543,12 @@ def phone(s, argv):  # a phone in portrait and landscape, touched: the page fits
     game = Game(s, argv)
     fits(s, game, "in portrait")
     centre = game.alone("before firing")[1]
-    beyond = lambda r: [p for p in game.lit() if math.dist(p, centre) > r]  # noqa: E731
-    pair = lambda: 2 <= len(p := beyond(25)) <= 8 and max(math.dist(a, b) for a in p for b in p) > 9  # noqa: E731
     s.touch(at(s, "Fire"))
-    expect(poll(pair, 1), "a finger on Fire to fire one pair of bullets", beyond(25))
+    game.fires_pair(centre, "a finger on Fire to fire one pair of bullets")
     time.sleep(0.4)
-    expect(not beyond(25), "no more while the finger stays", beyond(25))
+    expect(not game.beyond(centre), "no more while the finger stays", game.seen)
     s.touch(), s.touch(at(s, "Fire")), time.sleep(0.05), s.touch()  # as short as a tap of a finger
-    expect(poll(pair, 1), "a short touch on Fire to fire one pair", beyond(25))
+    game.fires_pair(centre, "a short touch on Fire to fire one pair")
     game.alone("the pair flown off")
     heading = game.alone("before the slide")[0]
     s.touch(at(s, "Turn left")), time.sleep(0.1), s.touch((195, 300)), time.sleep(0.05), s.touch()
@@ -582,8 +584,8 @@ def controller(s, game):  # read only while the page has the focus
     heading, *_ = game.alone("the stick at rest")[0], s.js("pad.axes[0] = -1"), time.sleep(0.15), s.js("pad.axes[0] = 0.25")
     turned, centre, _ = game.alone("the stick let go")
     expect(0 < (turned - heading) % 360 < 180, "the stick pushed left to turn the ship", turned - heading)
-    shots, _ = lambda: [p for p in game.lit() if math.dist(p, centre) > 25], s.js("pad.buttons[0].pressed = true")
-    expect(poll(lambda: len(shots()) >= 2, 1) and (time.sleep(0.1) or 2 <= len(shots()) <= 8), "A held to fire one pair", shots())
+    s.js("pad.buttons[0].pressed = true"), game.fires_pair(centre, "A held to fire one pair"), time.sleep(0.1)
+    expect(len(game.beyond(centre)) <= 8, "A held to fire no more", game.seen)
     s.js("pad.buttons[8].pressed = true"), game.ends("Back")
 
 

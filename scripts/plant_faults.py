@@ -64,7 +64,7 @@ FAULTS = {
     "focus release keeps holders": ("platform/held_keys.cpp", "    holders_[code] = 0;\n", ""),
     "sdl no controller subsystem": ("platform/sdl/sdl_platform.cpp", "  SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);\n", ""),
     "sdl unplugged pad kept": ("platform/sdl/sdl_platform.cpp", "        SDL_GameControllerClose(controller_);\n        controller_ = nullptr;\n", ""),
-    "sdl pad read without focus": ("platform/window_base.cpp", "if (!ReadController(pad) || !HasKeys()) pad = {};", "if (!ReadController(pad)) pad = {};"),
+    "pad read without the keys": ("platform/window_base.cpp", "if (!ReadController(pad) || !HasKeys()) pad = {};", "if (!ReadController(pad)) pad = {};"),
     # The backends' own decisions, caught by the unit tests alone.
     "scale 5 accepted": ("platform/sdl/sdl_startup.cpp", "chosen[0] > '4'", "chosen[0] > '5'"),
     "scale of two digits accepted": ("platform/sdl/sdl_startup.cpp", " || chosen[1] != '\\0') {", ") {"),
@@ -96,6 +96,9 @@ FAULTS = {
     "resize told twice": ("platform/window_base.cpp", "    reported_ = outer;\n", ""),
     "resize not presented whole": ("platform/window_base.cpp", "    reported_ = outer;\n    presentAll_ = true;", "    reported_ = outer;"),
     "failed present not retried whole": ("platform/window_base.cpp", "presentAll_ = !shown;", "presentAll_ = false;"),
+    "refresh keeps the picture": ("platform/window_base.cpp", "  Playfield().Clear();\n", ""),
+    "negative sleep not clamped": ("platform/window_base.cpp", "Wait(milliseconds > 0 ? unsigned(milliseconds) : 0)", "Wait(unsigned(milliseconds))"),
+    "minimised size forgotten": ("platform/window_base.h", "MeasureOuter().value_or(reported_)", "MeasureOuter().value_or(OuterSize{})"),
     "flame without its key": ("ship/ship.cpp", "if (state.KeyThrust) {", "if (state.KeyThrust || state.KeyLeft) {"),
     "shield without its key": ("ship/ship.cpp", "if (state.KeyShield) platform.DrawCircle(centreX, centreY, kShieldRadius);", "if (state.KeyShield || state.KeyFire) platform.DrawCircle(centreX, centreY, kShieldRadius);"),
     "outline point 14 a degree off": ("ship/ship.cpp", "{14, 120, 160}", "{14, 121, 160}"),

@@ -1,0 +1,76 @@
+// The bookkeeping every backend's window shares, under a window whose operating system is a
+// few variables.
+#include "platform/window_base.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace quillfane {
+namespace {
+
+struct Heard final : WindowEvents {
+  void Form_Load() override {}
+  void Form_Resize() override { said += 'R'; }
+  void Picture1_KeyDown(std::int16_t code, std::int16_t) override {
+    said += "+" + std::to_string(code);
+  }
+  void Picture1_KeyUp(std::int16_t code, std::int16_t) override {
+    said += "-" + std::to_string(code);
+  }
+  std::string said;
+};
+
+// Each present is logged in said as W (whole) or c (changes only), failed in lower case.
+class ScriptedWindow final : public WindowBase {
+ public:
+  explicit ScriptedWindow(Heard& heard) : heard_(heard) { SetWindowEvents(heard); }
+  void Resize(int width, int height) { outer_ = OuterSize{width, height}; }
+  void Minimise() { outer_.reset(); }
+  bool shows = true, hasKeys = true;
+  PadState pad;
+  unsigned waited = 99;
+
+  WindowHandle Handle() const override { return 1; }
+  WindowHandle GetActiveWindow() const override { return 1; }
+  void FocusPlayfield() override {}
+  [[noreturn]] void EndProgram() override { throw 0; }
+
+ private:
+  void ShowWindow() override {}
+  std::optional<OuterSize> MeasureOuter() const override { return outer_; }
+  bool PresentPlayfield(Raster&, bool all) override {
+    heard_.said += shows ? (all ? 'W' : 'c') : (all ? 'w' : 'x');
+    return shows;
+  }
+  bool ReadController(PadState& pad) override { return pad = this->pad, true; }
+  bool HasKeys() const override { return hasKeys; }
+  void DispatchEvents() override {}
+  void Wait(unsigned milliseconds) override { waited = milliseconds; }
+
+  Heard& heard_;
+  std::optional<OuterSize> outer_ = OuterSize{480, 430};
+};
+
+// A resize is told once and presented whole; a minimised window keeps its last size; a present
+// that showed nothing is followed by a whole one; a refresh shows the cleared playfield; the
+// controller is at rest while the window lacks the keys; a negative sleep waits for nothing.
+TEST(WindowBase, ResizesPresentsAndTheControllerAtRest) {
+  Heard heard;
+  ScriptedWindow window(heard);
+  window.Show(), window.PumpEvents();
+  window.Resize(600, 300), window.PumpEvents(), window.PumpEvents();
+  window.Minimise(), window.PumpEvents();
+  EXPECT_EQ(window.WindowWidth(), 600 * kTwipsPerPixel);
+  window.shows = false, window.PumpEvents(), window.shows = true, window.PumpEvents();
+  window.SetPenColour(255, 255, 255), window.DrawBox(0, 0, 100, 100), window.RefreshPlayfield();
+  EXPECT_EQ(window.Playfield().PixelAt(1, 1), 0U);
+  window.hasKeys = false, window.pad.dpadLeft = true, window.PumpEvents();
+  window.hasKeys = true, window.PumpEvents(), window.Sleep(-5);
+  EXPECT_EQ(heard.said, "WcRWccxWWc+37c");
+  EXPECT_EQ(window.waited, 0U);
+}
+
+}  // namespace
+}  // namespace quillfane
