@@ -13,16 +13,13 @@ namespace {
 struct Heard final : WindowEvents {
   void Form_Load() override {}
   void Form_Resize() override { said += 'R'; }
-  void Picture1_KeyDown(std::int16_t code, std::int16_t) override {
-    said += "+" + std::to_string(code);
-  }
-  void Picture1_KeyUp(std::int16_t code, std::int16_t) override {
-    said += "-" + std::to_string(code);
-  }
+  void Picture1_KeyDown(std::int16_t code, std::int16_t) override { Say('+', code); }
+  void Picture1_KeyUp(std::int16_t code, std::int16_t) override { Say('-', code); }
+  void Say(char sign, int code) { (said += sign).append(std::to_string(code)); }
   std::string said;
 };
 
-// Each present is logged in said as W (whole) or c (changes only), failed in lower case.
+// Each present is logged in said as W (whole) or C (changes only), in lower case when it failed.
 class ScriptedWindow final : public WindowBase {
  public:
   explicit ScriptedWindow(Heard& heard) : heard_(heard) { SetWindowEvents(heard); }
@@ -41,7 +38,7 @@ class ScriptedWindow final : public WindowBase {
   void ShowWindow() override {}
   std::optional<OuterSize> MeasureOuter() const override { return outer_; }
   bool PresentPlayfield(Raster&, bool all) override {
-    heard_.said += shows ? (all ? 'W' : 'c') : (all ? 'w' : 'x');
+    heard_.said += shows ? (all ? 'W' : 'C') : (all ? 'w' : 'c');
     return shows;
   }
   bool ReadController(PadState& pad) override { return pad = this->pad, true; }
@@ -68,7 +65,7 @@ TEST(WindowBase, ResizesPresentsAndTheControllerAtRest) {
   EXPECT_EQ(window.Playfield().PixelAt(1, 1), 0U);
   window.hasKeys = false, window.pad.dpadLeft = true, window.PumpEvents();
   window.hasKeys = true, window.PumpEvents(), window.Sleep(-5);
-  EXPECT_EQ(heard.said, "WcRWccxWWc+37c");
+  EXPECT_EQ(heard.said, "WCRWCCcWWC+37C");
   EXPECT_EQ(window.waited, 0U);
 }
 
