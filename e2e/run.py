@@ -550,7 +550,7 @@ def phone(s, argv):  # a phone in portrait and landscape, touched: the page fits
     s.touch(at(s, "Fire"))
     game.fires_pair(centre, "a finger on Fire to fire one pair of bullets")
     time.sleep(0.4)
-    expect(not game.beyond(centre), "no more while the finger stays", game.seen)
+    expect(not (more := game.beyond(centre)), "no more while the finger stays", more)
     s.touch(), s.touch(at(s, "Fire")), time.sleep(0.05), s.touch()  # as short as a tap of a finger
     game.fires_pair(centre, "a short touch on Fire to fire one pair")
     game.alone("the pair flown off")
@@ -589,7 +589,7 @@ def controller(s, game):  # read only while the page has the focus
     turned, centre, _ = game.alone("the stick let go")
     expect(0 < (turned - heading) % 360 < 180, "the stick pushed left to turn the ship", turned - heading)
     s.js("pad.buttons[0].pressed = true"), game.fires_pair(centre, "A held to fire one pair"), time.sleep(0.1)
-    expect(len(game.beyond(centre)) <= 8, "A held to fire no more", game.seen)
+    expect(len(more := game.beyond(centre)) <= 8, "A held to fire no more", more)
     s.js("pad.buttons[8].pressed = true"), game.ends("Back")
 
 
