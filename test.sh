@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 . scripts/ensure-packages.sh
 ensure_packages cmake make g++ clang libclang-rt-14-dev llvm binutils libsdl2-dev libgtest-dev \
   libgmock-dev libbenchmark-dev libx11-dev xvfb xauth xdotool openbox python3 python3-xlib x11-utils \
-  librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream sway wtype grim x11-xserver-utils
+  librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream sway wtype grim x11-xserver-utils flake8
 
 jobs=$(nproc)
 common=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLFANE_WERROR=ON -DQUILLFANE_TESTS=ON -DQUILLFANE_E2E=ON)
@@ -29,6 +29,9 @@ configure() {
   cmake -S . -B "$@" >/dev/null
   grep -qx QUILLFANE_WERROR:BOOL=ON "$1/CMakeCache.txt" || { echo "test.sh: $1 lost QUILLFANE_WERROR" >&2; exit 1; }
 }
+
+echo "== flake8: the harness, the benchmarks and the scripts"
+flake8 --max-line-length=120 e2e bench scripts
 
 echo "== clang++ with AddressSanitizer and UBSan: unit tests and one real-window game"
 configure build-sanitize -DCMAKE_CXX_COMPILER=clang++ "${common[@]}" -DQUILLFANE_SANITIZE=ON \

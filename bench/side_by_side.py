@@ -12,6 +12,7 @@
 # Frames: each frame of either program ends in one 10 ms sleep, so frames are counted as the
 # program's clock_nanosleep calls, by a kernel tracepoint (perf stat), which neither stops
 # nor slows the program. The count is checked against the frames the wall time allows.
+import functools
 import glob
 import os
 import re
@@ -20,14 +21,10 @@ import sys
 import threading
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from e2e_path import ROOT, ensure_packages
+from x11 import XSession
+
 CPU = max(os.sched_getaffinity(0))  # the one the programs share
-subprocess.run(["bash", "-c", '. "$0/scripts/ensure-packages.sh" && ensure_packages xvfb openbox xdotool '
-                "x11-utils python3-xlib linux-perf", ROOT], check=True)
-sys.path.insert(0, os.path.join(ROOT, "e2e"))
-from run import XSession  # noqa: E402
-from Xlib import X, XK  # noqa: E402
-from Xlib.ext import xtest  # noqa: E402
 
 
 def cpu_ns(pid):
@@ -44,37 +41,38 @@ def voluntary_switches(pid):
     return int(re.search(r"voluntary_ctxt_switches:\s*(\d+)", open("/proc/%d/status" % pid).read()).group(1))
 
 
-def measure(s, argv, title, seconds):
+def measure(session, argv, title, seconds):
     """One program for that long with the keys played: a dict of its figures."""
-    proc = s.spawn(["taskset", "-c", str(CPU)] + argv)
-    for task in os.listdir("/proc/%d/task" % s.xvfb.pid):
+    proc = session.spawn(["taskset", "-c", str(CPU)] + argv)
+    for task in os.listdir("/proc/%d/task" % session.xvfb.pid):
         os.sched_setaffinity(int(task), {CPU})
-    window = s.find(title)
+    window = session.find(title)
     if not window:
         sys.exit("%s: no window titled %r" % (argv[0], title))
-    s.xdo("windowactivate --sync %d" % window.id)
+    session.xdo("windowactivate --sync %d" % window.id)
     time.sleep(1)  # past start-up
-    key = {name: s.d.keysym_to_keycode(XK.string_to_keysym(name)) for name in ("Left", "Up", "space")}
-    for name in ("Left", "Up"):
-        xtest.fake_input(s.d, X.KeyPress, key[name])
-    s.d.sync()
+    session.key_down("Left")
+    session.key_down("Up")
     # perf counts for exactly as long as its sleep runs; the CPU is read just outside that,
     # so each side is taken as a rate over its own interval.
-    began, cpu0, x0, v0 = time.monotonic(), cpu_ns(proc.pid), cpu_ns(s.xvfb.pid), voluntary_switches(proc.pid)
+    began = time.monotonic()
+    program_began = cpu_ns(proc.pid)
+    server_began = cpu_ns(session.xvfb.pid)
+    switches_began = voluntary_switches(proc.pid)
     perf = subprocess.Popen(["perf", "stat", "-e", "syscalls:sys_enter_clock_nanosleep", "-p", str(proc.pid),
                              "--", "sleep", str(seconds)], stderr=subprocess.PIPE, text=True)
     while perf.poll() is None:
-        xtest.fake_input(s.d, X.KeyPress, key["space"])
-        s.d.sync()
+        session.key_down("space")
         time.sleep(0.05)
-        xtest.fake_input(s.d, X.KeyRelease, key["space"])
-        s.d.sync()
+        session.key_up("space")
         time.sleep(0.15)
-    wall, cpu1, x1, v1 = time.monotonic() - began, cpu_ns(proc.pid), cpu_ns(s.xvfb.pid), voluntary_switches(proc.pid)
+    wall = time.monotonic() - began
+    program_ns = cpu_ns(proc.pid) - program_began
+    server_ns = cpu_ns(session.xvfb.pid) - server_began
+    switches = voluntary_switches(proc.pid) - switches_began
     counted = perf.communicate()[1]
-    for name in ("Up", "Left"):
-        xtest.fake_input(s.d, X.KeyRelease, key[name])
-    s.d.sync()
+    session.key_up("Up")
+    session.key_up("Left")
     proc.terminate()
     proc.wait(5)
     count = re.search(r"^\s*([\d,]+)\s+syscalls:sys_enter_clock_nanosleep", counted, re.M)
@@ -82,11 +80,33 @@ def measure(s, argv, title, seconds):
     if not count or not elapsed:
         sys.exit("perf counted nothing:\n" + counted)
     frames = int(count.group(1).replace(",", "")) * wall / float(elapsed.group(1))  # frames in the CPU interval
-    return dict(frames=frames, wall=wall, program=(cpu1 - cpu0) / frames / 1e3, xserver=(x1 - x0) / frames / 1e3,
-                switches=(v1 - v0) / frames)
+    return dict(frames=frames, wall=wall, program=program_ns / frames / 1e3, xserver=server_ns / frames / 1e3,
+                switches=switches / frames)
+
+
+def cpu_a_frame(figures):
+    """In microseconds, the program's own and the X server's."""
+    return figures["program"] + figures["xserver"]
+
+
+def at_once(jobs):
+    """Calls the functions in jobs each on a thread of its own, all at the same time: their results in order,
+    None for one that ended without a result (as sys.exit on a thread ends only that thread)."""
+    results = [None] * len(jobs)
+
+    def run(index):
+        results[index] = jobs[index]()
+
+    threads = [threading.Thread(target=run, args=(index,)) for index in range(len(jobs))]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    return results
 
 
 def main():
+    ensure_packages("xvfb", "openbox", "xdotool", "x11-utils", "linux-perf")
     build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build-test")
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10
     rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 2
@@ -95,41 +115,41 @@ def main():
     began = time.monotonic()
     for _ in range(100):
         time.sleep(0.01)
-    sleep = (time.monotonic() - began) / 100  # what a 10 ms sleep takes on this machine now
+    sleep_took = (time.monotonic() - began) / 100  # what a 10 ms sleep takes on this machine now
     # Both run at once, each in its own X session, so that whatever else the machine does
     # weighs on both alike; the sessions change sides every round.
-    sessions, results = [XSession(), XSession()], {name: [] for name, _, _ in programs}
+    sessions = [XSession(), XSession()]
+    results = {name: [] for name, _, _ in programs}
     try:
         for round_ in range(rounds):
-            pair = [None, None]
-            threads = [threading.Thread(target=lambda i=i: pair.__setitem__(i, measure(
-                sessions[(i + round_) % 2], *programs[i][1:], seconds))) for i in range(2)]
-            for thread in threads:
-                thread.start()
-            for thread in threads:
-                thread.join()
-            for (name, _, _), r in zip(programs, pair):
-                results[name].append(r)
+            jobs = [functools.partial(measure, sessions[(side + round_) % 2], argv, title, seconds)
+                    for side, (_, argv, title) in enumerate(programs)]
+            pair = at_once(jobs)
+            if None in pair:
+                sys.exit("a program did not run its whole round")
+            for (name, _, _), figures in zip(programs, pair):
+                results[name].append(figures)
                 # Each frame is a 10 ms sleep plus the frame's own work and its wait on the X server.
-                expected = r["wall"] / (sleep + (r["program"] + r["xserver"]) * 1e-6)
+                expected = figures["wall"] / (sleep_took + cpu_a_frame(figures) * 1e-6)
                 print("%-9s  %5.0f frames in %.1f s (%.0f expected by the wall time, %+.1f%%), "
                       "%.2f ms a frame, %.1f voluntary switches a frame: CPU a frame %6.1f us program + "
                       "%6.1f us X server = %6.1f us" % (
-                          name, r["frames"], r["wall"], expected, 100 * (r["frames"] / expected - 1),
-                          1e3 * r["wall"] / r["frames"], r["switches"], r["program"], r["xserver"],
-                          r["program"] + r["xserver"]), flush=True)
+                          name, figures["frames"], figures["wall"], expected, 100 * (figures["frames"] / expected - 1),
+                          1e3 * figures["wall"] / figures["frames"], figures["switches"], figures["program"],
+                          figures["xserver"], cpu_a_frame(figures)), flush=True)
     finally:
-        for s in sessions:
-            s.close()
-    mean = {name: sum(r["program"] + r["xserver"] for r in rs) / len(rs) for name, rs in results.items()}
+        for session in sessions:
+            session.close()
+    mean = {name: sum(map(cpu_a_frame, rounds_figures)) / len(rounds_figures)
+            for name, rounds_figures in results.items()}
     # Each round's game against the reference measured at the same time.
-    ratios = sorted((g["program"] + g["xserver"]) / (r["program"] + r["xserver"])
-                    for r, g in zip(results["reference"], results["game"]))
-    print("a 10 ms sleep took %.2f ms" % (1e3 * sleep))
+    ratios = sorted(cpu_a_frame(game) / cpu_a_frame(reference)
+                    for reference, game in zip(results["reference"], results["game"]))
+    print("a 10 ms sleep took %.2f ms" % (1e3 * sleep_took))
     print("mean CPU a frame: reference %.1f us, game %.1f us; game/reference = %.2f" % (
         mean["reference"], mean["game"], mean["game"] / mean["reference"]))
     print("game/reference by round: %s; median %.2f (goal: at most 1.1)" % (
-        " ".join("%.2f" % r for r in ratios), ratios[len(ratios) // 2]))
+        " ".join("%.2f" % ratio for ratio in ratios), ratios[len(ratios) // 2]))
 
 
 if __name__ == "__main__":

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds the web page with Debian's emscripten, checks what build-web/ holds for a game host,
-# runs the unit tests under node and plays the page in headless Chromium and Firefox.
+# runs the unit tests under node and plays the page in Chromium, Firefox and WebKit, and on a phone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/ensure-packages.sh
-ensure_packages cmake make emscripten nodejs googletest chromium firefox-esr python3 python3-websocket \
-  python3-xlib python3-pil librsvg2-bin
+ensure_packages cmake make emscripten nodejs googletest chromium chromium-driver firefox-esr webkit2gtk-driver \
+  xvfb python3 python3-websocket python3-selenium python3-xlib python3-pil librsvg2-bin
 began=$SECONDS
 
 echo "== web: build"
@@ -28,6 +28,6 @@ for file in $want; do
     "$(gzip -9c "build-web/$file" | wc -c)"
 done
 
-echo "== web: unit tests under node, the page in headless Chromium and Firefox"
+echo "== web: unit tests under node, the page in Chromium, Firefox, WebKit and on a phone"
 ctest --test-dir build-web --output-on-failure
 echo "== web: all passed in $((SECONDS - began)) s"
