@@ -3,10 +3,10 @@ import json
 import os
 import pwd
 import subprocess
-import tempfile
 import time
 
 from player import Capture, expect, lit_pixels, poll
+from programs import Programs
 from x11 import X11, Rect, XSession
 
 SWAY_CONFIG = """xwayland disable
@@ -35,19 +35,34 @@ def node(tree, key, value):
     return None
 
 
+def wtype(released, pressed):
+    argv = ["wtype"]
+    for key in released:
+        argv += ["-p", key]
+    for key in pressed:
+        argv += ["-P", key]
+    return argv
+
+
+def asleep(program):
+    """Whether the program waits in a sleep, its work before it done."""
+    with open("/proc/%d/wchan" % program.pid) as waiting_in:
+        return "nanosleep" in waiting_in.read()
+
+
 class WaylandSession(XSession):
     # sway headless in a private XDG_RUNTIME_DIR, windows floating without borders. One virtual keyboard stays
     # the whole session: SDL 2.26 drops the first key after a keyboard comes, and can crash as keyboards come and
-    # go. The keys held are pressed by one wtype that stays until they change: a keyboard going away releases its
-    # keys, so a wtype that exits at once would be a tap. One wtype for them all, as SDL lets go of every key
-    # when another keyboard comes to the front; it presses them in the order they went down.
+    # go. A wtype that exits at once would be a tap. A keyboard that comes makes SDL let go of every key, and one
+    # that goes lets go of the keys it pressed, whoever holds them now. So each change of the keys held is a new
+    # wtype that lets go of the key released and presses again every key held, and stays; they all go together
+    # once no key is held.
     def __init__(self):
-        self.procs = []
         self.held = []
-        self.pressing = None
-        self.tmp = tempfile.TemporaryDirectory(prefix="quillfane-w")
-        self.log = open(os.path.join(self.tmp.name, "log"), "w+b")
-        run = self.tmp.name
+        self.keyboards = []  # the wtypes that pressed the keys held, the newest last
+        self.programs = Programs("quillfane-w")
+        self.folder = self.programs.folder.name
+        run = self.folder
         with open(run + "/config", "w") as config:
             config.write(SWAY_CONFIG)
         self.env = dict(os.environ, XDG_RUNTIME_DIR=run, HOME=run, SWAYSOCK=run + "/ipc", DISPLAY="",
@@ -63,7 +78,7 @@ class WaylandSession(XSession):
         self.spawn(["wtype", "-s", "86400000"])
 
     def close(self):
-        self.press([])
+        self.press(self.held, [])
         return XSession.close(self)
 
     def close_display(self):  # it has no Xlib connection
@@ -81,24 +96,23 @@ class WaylandSession(XSession):
         return poll(window_id, deadline)
 
     def key_down(self, name):
-        self.press(self.held + [name])
+        self.press([], self.held + [name])
 
     def key_up(self, name):
-        self.press([key for key in self.held if key != name])
+        self.press([name], [key for key in self.held if key != name])
 
-    def press(self, keys):
-        """Holds these keys, and no others, until the next call."""
-        before = self.pressing
-        self.held = keys
-        self.pressing = None
-        if keys:
-            argv = ["wtype"]
-            for key in keys:
-                argv += ["-P", key]
-            self.pressing = self.spawn(argv + ["-s", "86400000"])
-        if before:
-            before.terminate()
-            before.wait()
+    def press(self, released, held):
+        """Lets the released keys go and holds these, and no others, until the next call."""
+        self.held = held
+        keyboard = self.spawn(wtype(released, held) + ["-s", "86400000"])
+        expect(poll(lambda: asleep(keyboard)), "wtype to have sent its keys", "it still sending")
+        self.keyboards.append(keyboard)
+        if held:
+            return
+        for keyboard in self.keyboards:
+            keyboard.terminate()
+            keyboard.wait()
+        self.keyboards = []
 
     def rect(self, window):  # the client area is all there is: no borders, and Wayland keeps decorations from SDL
         place = node(self.tree(), "id", window)["rect"]
@@ -116,7 +130,8 @@ class WaylandSession(XSession):
         return Capture(client.width, client.height, lit_pixels(pixels, client.width, 3))
 
     def resize(self, window, size):
-        subprocess.run(["swaymsg", "[con_id=%d] resize set %d %d" % (window, *size)], env=self.env, stdout=self.log)
+        command = "[con_id=%d] resize set %d %d" % (window, *size)
+        subprocess.run(["swaymsg", command], env=self.env, stdout=self.programs.log)
 
 
 class Wayland(X11):

@@ -1,10 +1,8 @@
 # The game in its own X session: Xvfb, a window manager (or none), keys through XTEST, the window's
 # pixels read back from the X server. Also X11's own scenarios: the window manager's doings, failures.
-import ctypes
 import os
 import socket
 import subprocess
-import tempfile
 import time
 from dataclasses import dataclass
 
@@ -12,6 +10,7 @@ from Xlib import X, XK, display
 from Xlib.ext import xtest
 
 from player import Capture, Game, expect, lit_pixels, poll
+from programs import Programs
 
 OPENBOX = ("openbox", "--sm-disable")
 
@@ -24,20 +23,13 @@ class Rect:  # on the screen
     height: int
 
 
-def end_with_parent():
-    """Run in a child before it starts: it ends with this script, should a test runner kill the script."""
-    PR_SET_PDEATHSIG = 1
-    ctypes.CDLL(None).prctl(PR_SET_PDEATHSIG, 15)
-
-
 class XSession:
     # Xvfb on a display it picks itself and a window manager (None: none). close() ends, each by its PID,
     # every program started with spawn(), and returns what they printed.
     def __init__(self, wm=OPENBOX, size=(1024, 768)):
-        self.procs = []
-        self.tmp = tempfile.TemporaryDirectory(prefix="quillfane-x")
-        self.env = dict(os.environ, XDG_CONFIG_HOME=self.tmp.name, WAYLAND_DISPLAY="", SDL_VIDEODRIVER="")
-        self.log = open(os.path.join(self.tmp.name, "log"), "w+b")  # a pipe nobody reads could block them
+        self.programs = Programs("quillfane-x")
+        self.folder = self.programs.folder.name
+        self.env = dict(os.environ, XDG_CONFIG_HOME=self.folder, WAYLAND_DISPLAY="", SDL_VIDEODRIVER="")
         screen = "%dx%dx24" % size
         self.xvfb = self.spawn(["Xvfb", "-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"], subprocess.PIPE)
         self.env["DISPLAY"] = ":%d" % int(self.xvfb.stdout.readline())
@@ -49,33 +41,24 @@ class XSession:
             expect(poll(lambda: self.root.get_full_property(workarea, 0), 10), "a window manager", "none")
 
     def spawn(self, argv, stdout=None, log=None, **env):
-        output = stdout or log or self.log
-        proc = subprocess.Popen(argv, env=dict(self.env, **env), stdin=subprocess.DEVNULL, stdout=output,
-                                stderr=log or self.log, preexec_fn=end_with_parent)
-        self.procs.append(proc)
-        return proc
+        return self.programs.start(argv, dict(self.env, **env), stdout, log)
 
     def printed(self):
-        with open(self.log.name, errors="replace") as log:
-            return log.read()
+        return self.programs.said()
 
     def close_display(self):
         if self.xvfb.poll() is None:
             self.xlib.close()
 
     def close(self):
+        """Ends every program started; returns their statuses and what they printed."""
         self.close_display()
-        for proc in reversed(self.procs):
-            proc.terminate()
-            if not poll(lambda: proc.poll() is not None):
-                proc.kill()
-        statuses = ["%s (pid %d): %s\n" % (proc.args, proc.pid, proc.wait()) for proc in self.procs]
-        return "".join(statuses) + self.printed()
+        return self.programs.close()
 
     def xdo(self, commands, *last):
         """Runs xdotool's commands (split at spaces), then the last arguments as they are; returns its output."""
         run = subprocess.run(["xdotool", *commands.split(), *last], env=self.env, stdout=subprocess.PIPE,
-                             stderr=self.log)
+                             stderr=self.programs.log)
         return run.stdout.decode()
 
     def find(self, title, deadline=5):
@@ -260,7 +243,7 @@ def silent_display(session, argv, variable, name, address):
     listener = socket.socket(socket.AF_UNIX)
     listener.bind(address)
     listener.listen()
-    log = os.path.join(session.tmp.name, "log-" + variable)  # its own: lines written at once would mix in one
+    log = os.path.join(session.folder, "log-" + variable)  # its own: lines written at once would mix in one
     environment = {"DISPLAY": "", "WAYLAND_DISPLAY": "", variable: name}
     game = session.spawn(argv, log=open(log, "w"), **environment)
     return Silent(variable, name, listener, game, log)
@@ -271,7 +254,7 @@ def hostile(driver):  # no window manager: displays that never answer, standard 
     began = time.monotonic()
     number = 700 + os.getpid() % 9000
     x_display = silent_display(session, driver.argv, "DISPLAY", ":%d" % number, "\0/tmp/.X11-unix/X%d" % number)
-    wayland_socket = session.tmp.name + "/w"
+    wayland_socket = session.folder + "/w"
     wayland_display = silent_display(session, driver.argv, "WAYLAND_DISPLAY", wayland_socket, wayland_socket)
     for silent in (x_display, wayland_display):
         poll(lambda: silent.game.poll() is not None, 8)
