@@ -20,9 +20,20 @@ LANDSCAPE = (844, 390)
 CONTROLS = {"Left": "Turn left", "Right": "Turn right", "Up": "Thrust", "Down": "Shield", "space": "Fire"}
 
 
+# Python's HTTP server, telling the browser to keep nothing: the page opened again offline then stands on what
+# its service worker kept, not on the browser's own cache.
+SERVER = """import functools, http.server, sys
+class KeepNothing(http.server.SimpleHTTPRequestHandler):
+    def end_headers(self):
+        self.send_header("Cache-Control", "no-store")
+        super().end_headers()
+http.server.test(functools.partial(KeepNothing, directory=sys.argv[1]), http.server.ThreadingHTTPServer,
+                 port=0, bind="127.0.0.1")"""
+
+
 def serve(programs, root):
     """A local HTTP server on the folder root, and the address it serves it at."""
-    argv = ["/usr/bin/python3", "-u", "-m", "http.server", "-b", "127.0.0.1", "-d", os.path.abspath(root), "0"]
+    argv = ["/usr/bin/python3", "-u", "-c", SERVER, os.path.abspath(root)]
     server = programs.start(argv, stdout=subprocess.PIPE)
     first = server.stdout.readline().decode()
     port = re.search(r" port (\d+) ", first)

@@ -66,6 +66,12 @@ def no_touch_controls(game):
     expect(not shown, "no touch controls on a desktop with a mouse", shown)
 
 
+def filled_page_fits(game):  # the shared script's resize filled the page with the canvas
+    room = game.driver.js("[canvas.getBoundingClientRect().bottom, innerHeight]")
+    expect(room[0] <= room[1], "the canvas filling the page whole in the window, its bottom within the window's",
+           "%d of %d pixels" % tuple(room))
+
+
 def ended_playfield(game):
     expect(game.driver.status() == 0, "the game ended by Esc", "status %s" % game.driver.status())
 
@@ -156,8 +162,8 @@ def canvas_taken_first(game):
     player.turns(game)
 
 
-PAGE_STEPS = (no_touch_controls, ended_playfield, new_game_on_a_key, tab_hidden_lets_go, tab_shown_repaints,
-              controller, canvas_taken_first)
+PAGE_STEPS = (no_touch_controls, filled_page_fits, ended_playfield, new_game_on_a_key, tab_hidden_lets_go,
+              tab_shown_repaints, controller, canvas_taken_first)
 
 
 def page_scenario(driver):

@@ -2,10 +2,14 @@
 """Plants faults in the game one at a time and runs the tests against each, to show which
 tests catch what. Usage: scripts/plant_faults.py [--e2e | --web] [NAME...]
 Builds in build-faults/ (g++), or with --web the web backend's faults in build-faults-web/
-(emscripten; the unit tests under node and the page in headless Chromium and Firefox); restores every
-file it touches, even when interrupted."""
+(emscripten; the unit tests under node, the page in the headless browsers and on the phone); restores every
+file it touches, even when interrupted. Then prints, for each test and each test file, its counted lines, the
+faults it caught and the faults only it caught."""
 
+import glob
+import json
 import os
+import re
 import subprocess
 import sys
 import time
@@ -175,6 +179,7 @@ FAULTS = {
         "if (!ReadController(pad)) pad = {};",
     ),
     # The backends' own decisions, caught by the unit tests alone.
+    "scale 0 accepted": ("platform/sdl/sdl_startup.cpp", "chosen[0] < '1'", "chosen[0] < '0'"),
     "scale 5 accepted": ("platform/sdl/sdl_startup.cpp", "chosen[0] > '4'", "chosen[0] > '5'"),
     "scale of two digits accepted": ("platform/sdl/sdl_startup.cpp", " || chosen[1] != '\\0') {", ") {"),
     "GDK_SCALE ignored": ("platform/sdl/sdl_startup.cpp", "  if (!IsUnset(\"GDK_SCALE\")) {", "  if (false) {"),
@@ -504,6 +509,17 @@ WEB_FAULTS = {
         "set(quillfane_web_kept index.html quillfane.js quillfane.wasm quillfane.webmanifest",
         "set(quillfane_web_kept index.html quillfane.js quillfane.webmanifest",
     ),
+    "web touch playfield under the controls": (
+        "platform/web/index.html",
+        "Math.floor(stage.clientHeight)",
+        "Math.floor(window.innerHeight)",
+    ),
+    "web filled page taller than the window": (
+        "platform/web/index.html",
+        "window.innerHeight - canvas.offsetTop - 48",
+        "window.innerHeight - 48",
+    ),
+    "web new cache dropped on activation": ("platform/web/sw.js.in", "name !== CACHE;", "name === CACHE;"),
     "web pixels transparent": ("platform/raster.cpp", "return 0xFF000000U | b << 16", "return b << 16"),
     "web drawn once only": (
         "platform/web/web_platform.cpp",
@@ -517,18 +533,167 @@ def run(argv, timeout=None, env=None):
     return subprocess.run(argv, cwd=ROOT, capture_output=True, text=True, timeout=timeout, env=env)
 
 
-def tests_pass(e2e):
-    built = run(["cmake", "--build", BUILD, "-j2"])
-    if built.returncode != 0:
-        return "does not build"
-    label = [] if e2e or WEB else ["-LE", "e2e"]
+def labels(e2e):
+    return [] if e2e or WEB else ["-LE", "e2e"]
+
+
+def count_lines(lines, path):
+    """The lines that are neither blank nor only a comment."""
+    comment = ("#",) if path.endswith((".py", ".sh")) else ("//", "/*", "*")
+    return sum(1 for line in lines if line.strip() and not line.strip().startswith(comment))
+
+
+def file_lines(path):
+    """A file's counted lines; e2e/ is all of its scripts."""
+    paths = sorted(glob.glob("e2e/*.py", root_dir=ROOT)) if path == "e2e/" else [path]
+    total = 0
+    for each in paths:
+        with open(os.path.join(ROOT, each)) as source:
+            total += count_lines(source.read().splitlines(), each)
+    return total
+
+
+TEST_MACRO = re.compile(r"TEST(?:_F|_P)?\(\s*(\w+)\s*,\s*(\w+)\s*\)")
+
+
+def gtest_cases():
+    """Each GoogleTest case defined in tests/: its file, and the counted lines from its TEST line to its closing
+    brace."""
+    cases = {}
+    for path in sorted(glob.glob("tests/**/*.cpp", root_dir=ROOT, recursive=True)):
+        with open(os.path.join(ROOT, path)) as source:
+            lines = source.read().splitlines()
+        for first, line in enumerate(lines):
+            found = TEST_MACRO.match(line)
+            if not found:
+                continue
+            last = first if line.rstrip().endswith("}") else lines.index("}", first)
+            cases["%s.%s" % found.groups()] = (path, count_lines(lines[first:last + 1], path))
+    return cases
+
+
+def bare(case):
+    """A case's Suite.Name, without a parameterised case's instance before it and parameter after it."""
+    return re.sub(r"^\w+/|/\w+$", "", case)
+
+
+def listed_cases(command):
+    """The cases a GoogleTest program runs, as its --gtest_list_tests names them."""
+    suite = ""
+    cases = []
+    for line in run(command + ["--gtest_list_tests"]).stdout.splitlines():
+        name = line.split("#")[0].strip()
+        if not line.startswith(" ") and name.endswith("."):
+            suite = name
+        elif line.startswith(" ") and suite:
+            cases.append(suite + name)
+    return cases
+
+
+def script_of(command):
+    """The file of the source tree a test runs (e2e/'s scripts as one), and its counted lines: None for e2e/,
+    whose scripts every e2e test shares."""
+    for argument in command[1:]:
+        if argument.startswith(ROOT + "/") and not argument.startswith(BUILD + "/") and os.path.isfile(argument):
+            path = os.path.relpath(argument, ROOT)
+            if path.startswith("e2e/"):
+                return "e2e/", None
+            return path, file_lines(path)
+    return None, None
+
+
+def test_rows(e2e):
+    """Every test of this build as (name, file, counted lines), in ctest's order, a GoogleTest program that ctest
+    runs whole (as under node) by its cases; and {such a program: its cases}."""
+    shown = json.loads(run(["ctest", "--test-dir", BUILD, "--show-only=json-v1", *labels(e2e)]).stdout)
+    cases = gtest_cases()
+    rows = []
+    programs = {}
+    for test in shown["tests"]:
+        name = test["name"]
+        command = test.get("command", [])
+        if bare(name) in cases:
+            rows.append((name, *cases[bare(name)]))
+        elif "." not in name and any(argument.startswith("--gtest") for argument in command):
+            programs[name] = listed_cases(command)
+            rows += [(case, *cases.get(bare(case), (None, None))) for case in programs[name]]
+        else:
+            rows.append((name, *script_of(command)))
+    return rows, programs
+
+
+# One failed case in a GoogleTest program's report.
+GTEST_FAILED = re.compile(r"^\[  FAILED  \] ([\w/]+\.[\w/]+)", re.M)
+
+
+def failed_tests(e2e, programs):
+    """The tests that fail on the tree as it is, each program of programs by its failed cases; ["build"] when it
+    does not build, None when the tests ran out of time."""
+    if run(["cmake", "--build", BUILD, "-j2"]).returncode != 0:
+        return ["build"]
     try:
-        result = run(["ctest", "--test-dir", BUILD, "-j2", "--timeout", "60", *label], timeout=600)
+        result = run(["ctest", "--test-dir", BUILD, "-j2", "--timeout", "60", "--output-on-failure", *labels(e2e)],
+                     timeout=600)
     except subprocess.TimeoutExpired:
-        return "caught (timed out)"
-    failed = [line.split("-", 1)[1].split("(")[0].strip() for line in result.stdout.splitlines()
-              if line.strip()[:1].isdigit() and " - " in line and "(" in line]
-    return "caught by " + ", ".join(failed) if result.returncode != 0 else None
+        return None
+    if result.returncode == 0:
+        return []
+    listed = result.stdout.partition("The following tests FAILED:")[2].splitlines()
+    failed = [line.split(" - ", 1)[1].rsplit(" (", 1)[0] for line in listed if " - " in line]
+    reported = set(GTEST_FAILED.findall(result.stdout))
+    named = []
+    for name in failed:
+        cases = [case for case in programs.get(name, []) if case in reported]
+        named += cases or [name]  # a program that crashed names no case
+    return named
+
+
+def print_table(header, rows):
+    """Columns as wide as their widest cell, the last left as long as it is."""
+    widths = [max(len(str(row[column])) for row in [header, *rows]) for column in range(len(header) - 1)]
+    numbers = [any(isinstance(row[column], int) for row in rows) for column in range(len(header) - 1)]
+    for row in [header, *rows]:
+        cells = [str(cell).rjust(width) if number else str(cell).ljust(width)
+                 for cell, width, number in zip(row, widths, numbers)]
+        print("  ".join(cells + [str(row[-1])]).rstrip())
+
+
+def tally(catches, tests):
+    """How many faults the tests caught, and the names of those no other test caught."""
+    caught = [fault for fault, by in catches.items() if by & tests]
+    return len(caught), sorted(fault for fault in caught if catches[fault] <= tests)
+
+
+def print_tables(rows, catches, unplanted):
+    """For each test and each test file: its counted lines, the faults it caught, and those only it caught."""
+    marked = ["%s (fails with no fault planted)" % name if name in unplanted else name for name, _, _ in rows]
+    test_table = []
+    for label, (name, path, lines) in zip(marked, rows):
+        caught, only = tally(catches, {name})
+        test_table.append((label, path or "-", "-" if lines is None else lines, caught, len(only), ", ".join(only)))
+    print()
+    print_table(("test", "file", "lines", "caught", "only", "only it caught"), test_table)
+
+    files = {}
+    for name, path, _ in rows:
+        files.setdefault(path, set()).add(name)
+    # The test files none of this run's tests come from (helpers, a backend not built here) cost lines too.
+    for path in glob.glob("tests/**/*.*", root_dir=ROOT, recursive=True):
+        if path.endswith((".cpp", ".h", ".sh")):
+            files.setdefault(path, set())
+    file_table = []
+    for path in sorted(files, key=lambda each: (each is None, each or "")):
+        caught, only = tally(catches, files[path])
+        if path is None:
+            label = "(no file)"
+        elif path.startswith(("tests/", "e2e/")):
+            label = path
+        else:
+            label = "%s (not a test file)" % path
+        lines = file_lines(path) if path else "-"
+        file_table.append((label, lines, len(files[path]), caught, len(only), ", ".join(only)))
+    print()
+    print_table(("file", "lines", "tests", "caught", "only", "only its tests caught"), file_table)
 
 
 def main():
@@ -544,6 +709,9 @@ def main():
         run(["cmake", "-S", ".", "-B", BUILD, "-DCMAKE_CXX_COMPILER=g++", "-DQUILLFANE_BENCH=OFF",
              "-UQUILLFANE_E2E_TESTS",
              "-DQUILLFANE_E2E=%s" % ("ON" if e2e else "OFF")])
+    run(["cmake", "--build", BUILD, "-j2"])  # the tests to list, GoogleTest's found in the programs built
+    rows, programs = test_rows(e2e)
+    catches = {}  # fault: the tests that caught it
     caught = 0
     for name in names:
         path, text, replacement = faults[name]
@@ -555,13 +723,23 @@ def main():
         try:
             open(full, "w").write(original.replace(text, replacement))
             started = time.monotonic()
-            verdict = tests_pass(e2e)
+            failed = failed_tests(e2e, programs)
         finally:
             open(full, "w").write(original)
+        if failed is None:
+            verdict = "caught (timed out)"
+        elif failed == ["build"]:
+            verdict = "does not build"
+        else:
+            verdict = "caught by " + ", ".join(failed) if failed else None
+        catches[name] = set(failed or [])
         caught += verdict is not None
         print("%-28s %s (%.0f s)" % (name, verdict or "SURVIVED", time.monotonic() - started), flush=True)
-    tests_pass(e2e)  # leaves the build matching the tree
+    unplanted = failed_tests(e2e, programs) or []  # also leaves the build matching the tree
     print("%d of %d faults caught" % (caught, len(names)))
+    if unplanted:
+        print("Failing with no fault planted: %s" % ", ".join(unplanted))
+    print_tables(rows, catches, set(unplanted))
 
 
 if __name__ == "__main__":

@@ -1,7 +1,9 @@
 // The SDL backend under SDL's dummy video driver: no display needed.
 #include <SDL.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -46,7 +48,21 @@ int updatedCount = 0;
 
 void NoteUpdated(const SDL_Rect& rect) { updated[updatedCount++ % 64] = rect; }
 
+// The frame a window manager draws around the window, in window pixels; the dummy driver's
+// windows have none of their own.
+struct {
+  int top = 0, left = 0, bottom = 0, right = 0;
+} windowFrame;
+
 }  // namespace
+
+extern "C" int SDL_GetWindowBordersSize(SDL_Window*, int* top, int* left, int* bottom, int* right) {
+  *top = windowFrame.top;
+  *left = windowFrame.left;
+  *bottom = windowFrame.bottom;
+  *right = windowFrame.right;
+  return 0;
+}
 
 extern "C" int SDL_UpdateWindowSurfaceRects(SDL_Window* window, const SDL_Rect* rects, int count) {
   static const auto real = reinterpret_cast<int (*)(SDL_Window*, const SDL_Rect*, int)>(
@@ -152,14 +168,24 @@ TEST(SdlPlatform, VirtualKeysAndStartFailures) {
   EXPECT_FALSE(StartedUnseen("dummy") || StartedUnseen("x11"));
   unsetenv("SDL_VIDEODRIVER");
   EXPECT_TRUE(StartedUnseen("dummy") && StartedUnseen("offscreen") && !StartedUnseen("x11"));
+
+  // A standard stream closed at the start is opened again, so no later file takes its number.
+  const int input = dup(0);
+  close(0);
+  KeepStandardStreamsOpen();
+  EXPECT_NE(fcntl(0, F_GETFD), -1) << "standard input, closed at the start, still closed";
+  dup2(input, 0);
+  close(input);
 }
 
 // Read on X11 alone, and refused when out of range.
 TEST(SdlPlatform, Scale) {
+  constexpr int kRefused = -1;
   // clang-format off
   const struct { const char *chosen, *gdk, *resources, *wayland; int scale; } cases[] = {
-      {"3", "2", "Xft.dpi: 96", nullptr, 3}, {"0", nullptr, "", nullptr, 0}, {"5", nullptr, "", nullptr, 0},
-      {"22", nullptr, "", nullptr, 0}, {"", nullptr, "", nullptr, 0}, {nullptr, "2", "Xft.dpi: 96", nullptr, 2},
+      {"3", "2", "Xft.dpi: 96", nullptr, 3}, {"0", nullptr, "", nullptr, kRefused},
+      {"5", nullptr, "", nullptr, kRefused}, {"22", nullptr, "", nullptr, kRefused},
+      {"", nullptr, "", nullptr, kRefused}, {nullptr, "2", "Xft.dpi: 96", nullptr, 2},
       {nullptr, "9", "", nullptr, 4}, {nullptr, nullptr, "a: 1\nXft.dpi:\t192\n", nullptr, 2},
       {nullptr, nullptr, "Xft.dpi: 144", nullptr, 2}, {nullptr, nullptr, "Xft.dpi: 60", nullptr, 1},
       {nullptr, nullptr, "", nullptr, 1}, {nullptr, "2", nullptr, nullptr, 1}, {nullptr, "2", "Xft.dpi: 192", "w", 1}};
@@ -171,7 +197,7 @@ TEST(SdlPlatform, Scale) {
     int scale = 0;
     std::string error;
     const bool chosen = ChooseScale(c.resources, scale, error);
-    EXPECT_EQ(chosen ? scale : 0, c.scale) << c.chosen << " " << c.gdk << " " << c.resources;
+    EXPECT_EQ(chosen ? scale : kRefused, c.scale) << c.chosen << " " << c.gdk << " " << c.resources;
     if (!chosen) {
       EXPECT_EQ(error,
                 "QUILLFANE_SCALE=" + std::string(c.chosen) + " is not a whole number from 1 to 4");
@@ -244,10 +270,11 @@ TEST(SdlPlatform, FramesPresentTheRasterAndAllocateNothing) {
   platform->RefreshPlayfield();
   EXPECT_EQ(Mismatches(*platform), 0);
 
-  // A window manager's resize, as SDL_SetWindowSize makes one: the game is told once and reads
-  // the new outer size (the dummy driver's windows have no frame). Past the raster's bound,
+  // A window manager's resize, as SDL_SetWindowSize makes one, in a frame 9 pixels wide and 34
+  // tall in all: the game is told once and reads the new outer size. Past the raster's bound,
   // which a window manager may ignore, one line is said, once, and nothing is shown.
   SDL_SetWindowMaximumSize(window, 9000, 9000);
+  windowFrame = {.top = 30, .left = 4, .bottom = 4, .right = 5};
   for (const auto& [width, height] :
        {std::pair{640, 300}, {Raster::kMaxSide + 1, 200}, {300, 500}}) {
     SDL_SetWindowSize(window, width, height);
@@ -257,19 +284,22 @@ TEST(SdlPlatform, FramesPresentTheRasterAndAllocateNothing) {
     for (int frame = 0; frame < 3; ++frame) RunFrame(state, *platform);
     const std::string said = ::testing::internal::GetCapturedStderr();
     const bool tooLarge = width > Raster::kMaxSide;
-    EXPECT_TRUE(resizes == 1 && platform->PlayfieldWidth() == width * 15.0F &&
-                platform->PlayfieldHeight() == height * 15.0F && said.empty() != tooLarge &&
+    EXPECT_EQ(platform->PlayfieldWidth(), (width + 9) * 15.0F) << "the outer width, framed";
+    EXPECT_EQ(platform->PlayfieldHeight(), (height + 34) * 15.0F) << "the outer height, framed";
+    EXPECT_TRUE(resizes == 1 && said.empty() != tooLarge &&
                 said.find("quillfane:", 1) == std::string::npos &&
                 Mismatches(*platform, tooLarge) == 0)
         << width << ": " << resizes << " resizes, said " << said;
   }
+  windowFrame = {};
   EXPECT_EXIT((Push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE), platform->PumpEvents()),
               ::testing::ExitedWithCode(0), "");
   EXPECT_EXIT((Push(SDL_QUIT), platform->PumpEvents()), ::testing::ExitedWithCode(0), "");
 }
 
 // At scale 2, with the playfield sized to an outer size that holds a frame and so reaches past
-// the client area: every window pixel shows its raster pixel, and every change is shown.
+// the client area, then shorter than the client area: every window pixel shows its raster pixel
+// (black below the playfield), and every change is shown.
 TEST(SdlPlatform, ScaledPresents) {
   setenv("SDL_VIDEODRIVER", "dummy", 1), setenv("QUILLFANE_SCALE", "2", 1);
   std::string error;
@@ -280,14 +310,22 @@ TEST(SdlPlatform, ScaledPresents) {
   SDL_Window* window = SDL_GetWindowFromID(Uint32(platform->Handle()));
   SDL_Surface* surface = SDL_GetWindowSurface(window);
   EXPECT_TRUE(surface->w == 948 && surface->h == 802 && platform->WindowWidth() == 474 * 15.0F);
-  platform->SetPlayfieldWidth((474 + 9) * 15.0F), platform->SetPlayfieldHeight((401 + 30) * 15.0F);
   std::mt19937 random(7);
-  for (int round = 0; round < 30; ++round) {
-    if (round % 5 == 4) Push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_EXPOSED);
-    Scribble(*platform, random);
-    const std::vector<Uint32> before = Pixels(surface);
-    updatedCount = 0, platform->PumpEvents();
-    ASSERT_EQ(Mismatches(window, platform->Playfield(), false, 2, before), 0) << round;
+  for (const int height : {401 + 30, 401 - 30}) {
+    platform->SetPlayfieldWidth((474 + 9) * 15.0F);
+    platform->SetPlayfieldHeight(height * 15.0F);
+    for (int round = 0; round < 30; ++round) {
+      if (round % 5 == 0) Push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_EXPOSED);
+      Scribble(*platform, random);
+      // The last row lit past the window's right edge, where a whole present must stop: rows
+      // copied wider than the window would spill it onto the black below the playfield.
+      platform->SetPenColour(255, 255, 255);
+      platform->DrawBox(474 * 15.0F, (height - 1) * 15.0F, 483 * 15.0F, height * 15.0F);
+      const std::vector<Uint32> before = Pixels(surface);
+      updatedCount = 0, platform->PumpEvents();
+      ASSERT_EQ(Mismatches(window, platform->Playfield(), false, 2, before), 0)
+          << "playfield " << height << " pixels tall, round " << round;
+    }
   }
 }
 
