@@ -194,32 +194,45 @@ def turns(game):
                "%.0f degrees" % turn_between(before, seen.heading))
 
 
+# A pair crosses a small playfield in a fifth of a second, which a screen read slowly under load can miss: a
+# volley not seen is fired again, a few times, before the game is found not to fire.
+TRIES = 3
+
+
 def shield(game):
     centre = game.alone("before the shield").centre
 
     def shield_shows():
         return len(game.beyond(centre, SHIP_RADIUS - 1)) > 100
 
-    game.driver.key_down("Down")
-    try:
+    for attempt in range(TRIES):
+        game.driver.key_down("Down")
         expect(poll(shield_shows), "Down held to show the shield", game.lit_count())
         game.driver.key_down("space")
         fired = poll(lambda: game.beyond(centre, SHIP_RADIUS + 8), 0.5)
         expect(not fired, "Space to fire nothing while the shield is up", fired)
-    finally:
+        # Space is still down and has fired nothing, so the shield let down lets its pair go: proof the game saw it.
         game.driver.key_up("Down")
-    # Space is still down and has fired nothing, so the shield coming down lets its pair go: proof the game saw it.
-    try:
-        expect(poll(lambda: game.pair(centre)), "the shield let down with Space held to fire a pair", game.lit_count())
-    finally:
+        seen = poll(lambda: game.pair(centre), 2)
         game.driver.key_up("space")
-    game.alone("the pair flown off, nothing left behind", 5)
+        game.alone("the pair flown off, nothing left behind", 5)
+        if seen:
+            return
+        print("shield: no pair seen once the shield was let down; again")
+    expect(False, "the shield let down with Space held to fire a pair, in %d tries" % TRIES, "no pair")
 
 
 def fires_pair(game):
     centre = game.alone("before Space").centre
-    game.hold("space", lambda: game.pair(centre), "Space to fire a pair of bullets, apart", 1)
-    game.alone("the pair flown off, nothing left behind", 5)
+    for attempt in range(TRIES):
+        game.driver.key_down("space")
+        seen = poll(lambda: game.pair(centre), 2)
+        game.driver.key_up("space")
+        game.alone("the pair flown off, nothing left behind", 5)
+        if seen:
+            return
+        print("fires_pair: no pair seen; Space again")
+    expect(False, "Space to fire a pair of bullets, apart, in %d tries" % TRIES, "no pair")
 
 
 def thrust_crosses_edge(game):

@@ -134,7 +134,7 @@ def controller(game):
     expect_counter_clockwise(before, turned, "the stick pushed left")
     after = game.steady("the stick let go")
     driver.js("pad.buttons[0].pressed = true")
-    expect(poll(lambda: game.pair(after.centre), 1), "A held to fire a pair", game.lit_count())
+    expect(poll(lambda: game.pair(after.centre), 2), "A held to fire a pair", game.lit_count())
     game.alone("the pair flown off, A still held", 5)
     quiet(game, after.centre, "A held to fire no more than one pair")
     driver.js("pad.buttons[0].pressed = false")
@@ -258,7 +258,7 @@ def finger_stays_on_fire(game):
     centre = game.alone("before Fire").centre
     driver.touch_down("Fire")
     try:
-        expect(poll(lambda: game.pair(centre), 1), "a finger on Fire to fire a pair", game.lit_count())
+        expect(poll(lambda: game.pair(centre), 2), "a finger on Fire to fire a pair", game.lit_count())
         game.alone("the pair flown off, the finger still on Fire", 5)
         quiet(game, centre, "a finger staying on Fire to fire no more than one pair")
     finally:
@@ -268,7 +268,7 @@ def finger_stays_on_fire(game):
 def tap_fires(game):
     centre = game.alone("before a tap").centre
     game.driver.tap("Fire")
-    expect(poll(lambda: game.pair(centre), 1), "a tap on Fire, lifted before any frame could see it, to fire a pair",
+    expect(poll(lambda: game.pair(centre), 2), "a tap on Fire, lifted before any frame could see it, to fire a pair",
            game.lit_count())
     game.alone("the pair flown off", 5)
     quiet(game, centre, "one tap to fire one pair")
