@@ -176,22 +176,31 @@ def resize(game):
     game.centred("resized to %dx%d" % size, heading=180)
 
 
+def turned_by(game, press, release, why):
+    """Degrees the ship turned, counter-clockwise positive, over a press of 5 frames' time, then 10, then 20 until
+    it turns: a turn of 5 degrees a frame read only from screens taken slowly could be past half a turn, and tell
+    the wrong way. The press is held over the frames, never a tap."""
+    before = game.alone("before " + why).heading
+    for frames in (5, 10, 20):
+        press()
+        time.sleep(frames * FRAME)
+        release()
+        turned = turn_between(before, game.steady(why + " let go").heading)
+        if abs(turned) >= 5:
+            break
+    return turned
+
+
 def turns(game):
     for key, sense, way in (("Left", 1, "counter-clockwise"), ("Right", -1, "clockwise")):
-        before = game.alone("before " + key).heading
+        def press():
+            game.driver.key_down(key)
 
-        def turned():
-            ship = game.ship()
-            if ship and abs(turn_between(before, ship.heading)) >= 15:
-                return ship
-            return None
+        def release():
+            game.driver.key_up(key)
 
-        # The first sighting 15 degrees on says which way: by the time the key is let go the ship may be past
-        # 180 degrees, a screenshot taking longer than the frames of that turn.
-        seen = game.hold(key, turned, key + " held to turn the ship")
-        game.steady(key + " let go")
-        expect(turn_between(before, seen.heading) * sense > 0, key + " to turn the ship " + way,
-               "%.0f degrees" % turn_between(before, seen.heading))
+        turned = turned_by(game, press, release, key)
+        expect(turned * sense > 0, key + " to turn the ship " + way, "%.0f degrees" % turned)
 
 
 # A pair crosses a small playfield in a fifth of a second, which a screen read slowly under load can miss: a

@@ -126,12 +126,15 @@ dispatchEvent(new Event('gamepadconnected'));"""
 def controller(game):
     driver = game.driver
     driver.run(CONTROLLER)
-    before = game.alone("a controller connected, its stick at rest")
-    driver.js("pad.axes[0] = -1")
-    turned = poll(lambda: turned_from(game, before.heading))
-    driver.js("pad.axes[0] = 0.25")  # let go, not quite back to the middle
-    expect(turned, "the stick pushed left to turn the ship", game.lit_count())
-    expect_counter_clockwise(before, turned, "the stick pushed left")
+
+    def push_left():
+        driver.js("pad.axes[0] = -1")
+
+    def let_go():
+        driver.js("pad.axes[0] = 0.25")  # not quite back to the middle
+
+    turned = player.turned_by(game, push_left, let_go, "the stick pushed left")
+    expect(turned > 0, "the stick pushed left to turn the ship counter-clockwise", "%.0f degrees" % turned)
     after = game.steady("the stick let go")
     driver.js("pad.buttons[0].pressed = true")
     expect(poll(lambda: game.pair(after.centre), 2), "A held to fire a pair", game.lit_count())

@@ -517,7 +517,7 @@ WEB_FAULTS = {
     "web filled page taller than the window": (
         "platform/web/index.html",
         "window.innerHeight - canvas.offsetTop - 48",
-        "window.innerHeight - 48",
+        "window.innerHeight - canvas.offsetTop",
     ),
     "web new cache dropped on activation": ("platform/web/sw.js.in", "name !== CACHE;", "name === CACHE;"),
     "web pixels transparent": ("platform/raster.cpp", "return 0xFF000000U | b << 16", "return b << 16"),
