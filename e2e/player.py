@@ -208,13 +208,24 @@ def turns(game):
 TRIES = 3
 
 
+def fired_seen(game, volley, why):
+    """Fires volleys (each returns whether its pair was seen) until one is seen, TRIES at the most."""
+    for attempt in range(TRIES):
+        seen = volley()
+        game.alone("the pair flown off, nothing left behind", 5)
+        if seen:
+            return
+        print("no pair seen: %s again" % why)
+    expect(False, "%s to fire a pair of bullets, apart, in %d tries" % (why, TRIES), "no pair")
+
+
 def shield(game):
     centre = game.alone("before the shield").centre
 
     def shield_shows():
         return len(game.beyond(centre, SHIP_RADIUS - 1)) > 100
 
-    for attempt in range(TRIES):
+    def volley():
         game.driver.key_down("Down")
         expect(poll(shield_shows), "Down held to show the shield", game.lit_count())
         game.driver.key_down("space")
@@ -224,24 +235,21 @@ def shield(game):
         game.driver.key_up("Down")
         seen = poll(lambda: game.pair(centre), 2)
         game.driver.key_up("space")
-        game.alone("the pair flown off, nothing left behind", 5)
-        if seen:
-            return
-        print("shield: no pair seen once the shield was let down; again")
-    expect(False, "the shield let down with Space held to fire a pair, in %d tries" % TRIES, "no pair")
+        return seen
+
+    fired_seen(game, volley, "the shield let down with Space held")
 
 
 def fires_pair(game):
     centre = game.alone("before Space").centre
-    for attempt in range(TRIES):
+
+    def volley():
         game.driver.key_down("space")
         seen = poll(lambda: game.pair(centre), 2)
         game.driver.key_up("space")
-        game.alone("the pair flown off, nothing left behind", 5)
-        if seen:
-            return
-        print("fires_pair: no pair seen; Space again")
-    expect(False, "Space to fire a pair of bullets, apart, in %d tries" % TRIES, "no pair")
+        return seen
+
+    fired_seen(game, volley, "Space")
 
 
 def thrust_crosses_edge(game):
