@@ -170,6 +170,7 @@ def window(driver):  # its size, the close button, resizes, minimised, another w
     session.xdo("windowminimize --sync %d windowactivate --sync %d" % (driver.window.id, driver.window.id))
     game.centred("minimised and restored", heading=180)
     driver.resize((474, 401))
+    game.centred("back to 474x401", heading=180)  # before the thrust, which the move to the middle would fake
     another_window_active(game)
     driver.proc.terminate()
     driver.ends("SIGTERM")
