@@ -139,11 +139,6 @@ class Wayland(X11):
     def __init__(self, argv):
         X11.__init__(self, argv, WaylandSession())
 
-    def resize(self, size=(640, 480)):
-        self.session.resize(self.window, size)
-        expect(poll(lambda: self.client_size() == size), "a resize to %dx%d" % size, self.client_size())
-        return size
-
 
 def no_egl(driver):  # with no EGL to draw through, one line and status 1
     began = time.monotonic()

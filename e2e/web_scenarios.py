@@ -300,11 +300,6 @@ def two_fingers(game):
     # A finger on Turn left, then one on Thrust beside it: the ship moves, and still turns once Thrust lifts.
     driver = game.driver
     before = game.alone("before two fingers")
-
-    def moved():  # the flame is lit too while thrusting: the whole lit box is followed
-        lit = game.look().lit
-        return lit and math.dist(player.middle(lit), before.centre) >= 15
-
     driver.touch_down("Turn left")
     try:
         turned = poll(lambda: turned_from(game, before.heading))
@@ -312,7 +307,8 @@ def two_fingers(game):
         expect_counter_clockwise(before, turned, "a finger on Turn left")
         driver.touch_down("Thrust")
         try:
-            expect(poll(moved), "a finger on Thrust beside the one on Turn left to move the ship", game.lit_count())
+            moved = poll(lambda: game.moved(before.centre, 15))
+            expect(moved, "a finger on Thrust beside the one on Turn left to move the ship", game.lit_count())
         finally:
             driver.touch_up("Thrust")
         lifted = game.alone("Thrust lifted, Turn left held")

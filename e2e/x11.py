@@ -93,6 +93,9 @@ class XSession:
         left, right, top, bottom = self.frame(window)
         return client.width + left + right, client.height + top + bottom
 
+    def resize(self, window, size):
+        self.xdo("windowsize %d %d %d" % (window.id, *size))
+
     def capture(self, window):
         client = self.rect(window)
         image = self.root.get_image(client.x, client.y, client.width, client.height, X.ZPixmap, 0xFFFFFFFF)
@@ -138,7 +141,7 @@ class X11:
         return client.width, client.height
 
     def resize(self, size=(640, 480)):
-        self.session.xdo("windowsize %d %d %d" % (self.window.id, *size))
+        self.session.resize(self.window, size)
         expect(poll(lambda: self.client_size() == size), "a resize to %dx%d" % size, self.client_size())
         return size
 
