@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Plants faults in the game one at a time and runs the tests against each, to show which
-tests catch what. Usage: scripts/plant_faults.py [--e2e | --web] [NAME...]
+tests catch what. Usage: scripts/plant_faults.py [--e2e | --web] [--tests=REGEX] [NAME...]
 Builds in build-faults/ (g++), or with --web the web backend's faults in build-faults-web/
 (emscripten; the unit tests under node, the page in the headless browsers and on the phone); restores every
 file it touches, even when interrupted. Then prints, for each test and each test file, its counted lines, the
@@ -534,7 +534,12 @@ def run(argv, timeout=None, env=None):
 
 
 def labels(e2e):
-    return [] if e2e or WEB else ["-LE", "e2e"]
+    """ctest's selection: the unit tests, or with --e2e or --web every test; only those --tests=REGEX names."""
+    chosen = [] if e2e or WEB else ["-LE", "e2e"]
+    for argument in sys.argv[1:]:
+        if argument.startswith("--tests="):
+            chosen += ["-R", argument.partition("=")[2]]
+    return chosen
 
 
 def count_lines(lines, path):

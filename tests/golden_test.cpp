@@ -83,8 +83,10 @@ class Flight {
   void Hold(Integer key, bool down) {
     down ? form_.Picture1_KeyDown(key, 0) : form_.Picture1_KeyUp(key, 0);
   }
-  void Resize(float w, float h) {
-    platform.windowWidth = w, platform.windowHeight = h, form_.Form_Resize();
+  void Resize(float width, float height) {
+    platform.windowWidth = width;
+    platform.windowHeight = height;
+    form_.Form_Resize();
   }
 
   RecordingPlatform platform;
@@ -112,8 +114,10 @@ class Flight {
       if (pictured_.count(frame)) WritePgm(kGolden + prefix + ".pgm", now);
       return;
     }
-    if (wrong_ < 0 && (std::size_t(frame) >= golden_.size() || golden_[frame] != hash))
-      wrong_ = frame, WritePgm(kFailures + prefix + "-actual.pgm", now);
+    if (wrong_ < 0 && (std::size_t(frame) >= golden_.size() || golden_[frame] != hash)) {
+      wrong_ = frame;
+      WritePgm(kFailures + prefix + "-actual.pgm", now);
+    }
     if (!pictured_.count(frame)) return;
     const Picture expected = ReadPgm(kGolden + prefix + ".pgm");
     if (wrong_ < 0 && expected.pixels == now.pixels) return;
@@ -141,7 +145,8 @@ void HandFlight(Flight& f) {
   f.Hold(kKeyLeft, n < 81 || (n >= 131 && n < 167) || (n >= 267 && n < 276));
   f.Hold(kKeyDown, n >= 20 && n < 40);
   f.Hold(kKeyUp, (n >= 81 && n < 111) || (n >= 167 && n < 227));
-  f.Hold(kKeySpace, n == 0), f.Hold(kKeySpace, n < 72 ? n % 6 == 0 : n >= 276 && n < 336);
+  f.Hold(kKeySpace, n == 0);
+  f.Hold(kKeySpace, n < 72 ? n % 6 == 0 : n >= 276 && n < 336);
   if (n == 72) f.Resize(1500, 1200);
   if (n == 276) f.Resize(24000, 1500);
   if (n == 340) f.Resize(18000, 1200);
@@ -177,7 +182,8 @@ TEST(Numbers, RearArcTurnsAndRetiringEdges) {
   GameState state;
   RecordingPlatform platform;
   Form_Load(state);
-  platform.SetPlayfieldWidth(7000), platform.SetPlayfieldHeight(7000);
+  platform.SetPlayfieldWidth(7000);
+  platform.SetPlayfieldHeight(7000);
   // Heading in degrees, and the full turns taken off each end of the arc.
   const int arcs[][3] = {{0, 0, 0}, {225, 0, 0}, {230, 0, 1}, {305, 0, 1}, {310, 1, 1}};
   for (const auto& [heading, startTurns, endTurns] : arcs) {
@@ -194,8 +200,9 @@ TEST(Numbers, RearArcTurnsAndRetiringEdges) {
   state.BulletCount = 6;
   UpdateBullets(state, platform);
   EXPECT_EQ(state.BulletCount, 2);
-  EXPECT_TRUE(state.Bullets[1].X == 7000 && state.Bullets[1].Y == 200);  // straight down
-  EXPECT_EQ(state.Bullets[2].Y, 7200);
+  EXPECT_EQ(state.Bullets[1].X, 7000) << "the bullet on the right edge kept, moved straight down";
+  EXPECT_EQ(state.Bullets[1].Y, 200);
+  EXPECT_EQ(state.Bullets[2].Y, 7200) << "the bullet on the bottom edge kept";
 }
 
 }  // namespace

@@ -16,28 +16,34 @@ struct ProgramEnded {};
 
 // The null backend: figures go to a raster, and every call is logged in order as a letter of
 // LBCARFPS (line, box, circle, arc, refresh, focus, pump, sleep), a figure's in lower case when
-// drawn in black and a sleep's when it is not 10 ms. onPump runs inside each PumpEvents, as
-// window events would; onSleep ends each frame.
+// drawn in black and a sleep's when it is not 10 ms. onSleep ends each frame.
 class RecordingPlatform final : public Platform {
  public:
   Raster raster{RasterPlatform::kInitialWidth, RasterPlatform::kInitialHeight};
   std::string log;
   float windowWidth = 4500, windowHeight = 3600;
   WindowHandle handle = 1, activeWindow = 1;
-  std::function<void()> onPump, onSleep;
+  std::function<void()> onSleep;
 
   void SetPenColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) override {
-    black_ = (r | g | b) == 0, raster.SetPenColour(r, g, b);
+    black_ = (r | g | b) == 0;
+    raster.SetPenColour(r, g, b);
   }
   void DrawLine(float a, float b, float c, float d) override {
-    Log('L'), raster.DrawLine(a, b, c, d);
+    Log('L');
+    raster.DrawLine(a, b, c, d);
   }
   void DrawBox(float a, float b, float c, float d) override {
-    Log('B'), raster.DrawBox(a, b, c, d);
+    Log('B');
+    raster.DrawBox(a, b, c, d);
   }
-  void DrawCircle(float x, float y, float r) override { Log('C'), raster.DrawCircle(x, y, r); }
+  void DrawCircle(float x, float y, float r) override {
+    Log('C');
+    raster.DrawCircle(x, y, r);
+  }
   void DrawArc(float x, float y, float r, float from, float to) override {
-    Log('A'), raster.DrawArc(x, y, r, from, to);
+    Log('A');
+    raster.DrawArc(x, y, r, from, to);
   }
   float PlayfieldWidth() const override { return raster.Width(); }
   float PlayfieldHeight() const override { return raster.Height(); }
@@ -47,10 +53,16 @@ class RecordingPlatform final : public Platform {
   float WindowHeight() const override { return windowHeight; }
   WindowHandle Handle() const override { return handle; }
   WindowHandle GetActiveWindow() const override { return activeWindow; }
-  void RefreshPlayfield() override { log += 'R', raster.Clear(); }
+  void RefreshPlayfield() override {
+    log += 'R';
+    raster.Clear();
+  }
   void FocusPlayfield() override { log += 'F'; }
-  void PumpEvents() override { log += 'P', onPump ? onPump() : void(); }
-  void Sleep(int ms) override { log += ms == 10 ? 'S' : 's', onSleep ? onSleep() : void(); }
+  void PumpEvents() override { log += 'P'; }
+  void Sleep(int ms) override {
+    log += ms == 10 ? 'S' : 's';
+    if (onSleep) onSleep();
+  }
   [[noreturn]] void EndProgram() override { throw ProgramEnded{}; }
 
  private:

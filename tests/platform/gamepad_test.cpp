@@ -31,12 +31,23 @@ TEST(Gamepad, DeadZoneHysteresisAndKeysSharedWithTheKeyboard) {
   Heard heard;
   HeldKeys keys(&heard);
   Gamepad pad;
-  for (const PadState& state : pads) pad.Update(state, keys), heard.said += '|';
-  const auto k = KeySource::kKeyboard;
+  for (const PadState& state : pads) {
+    pad.Update(state, keys);
+    heard.said += '|';
+  }
+  const auto keyboard = KeySource::kKeyboard;
   pad.Update({.dpadLeft = true, .south = true}, keys);
-  keys.Press(k, 37), keys.Press(k, 32), pad.Update(PadState{}, keys), keys.Release(k, 37);
-  keys.Press(k, 38), keys.Press(k, 38), pad.Update({.dpadUp = true}, keys), keys.ReleaseAll();
-  pad.Update({.dpadUp = true}, keys), keys.Release(k, 32), keys.Release(k, 38);
+  keys.Press(keyboard, 37);
+  keys.Press(keyboard, 32);
+  pad.Update(PadState{}, keys);
+  keys.Release(keyboard, 37);
+  keys.Press(keyboard, 38);
+  keys.Press(keyboard, 38);
+  pad.Update({.dpadUp = true}, keys);
+  keys.ReleaseAll();  // the focus gone
+  pad.Update({.dpadUp = true}, keys);
+  keys.Release(keyboard, 32);
+  keys.Release(keyboard, 38);
   EXPECT_EQ(heard.said,
             "||+37 ||-37 |+39 |-39 +37 |-37 +38 |-38 ||+38 +40 |-38 |-40 +37 +32 |-37 +39 |"
             "-39 +38 |-38 -32 +40 |-40 +27 |-27 +37 +32 -37 +38 +38 -32 -38 +38 -32 ");

@@ -14,8 +14,10 @@ namespace {
 
 // Only a Wayland display named, with nothing answering there; then none named at all.
 TEST(SdlX11, NoDisplay) {
-  unsetenv("DISPLAY"), unsetenv("SDL_VIDEODRIVER");
-  setenv("WAYLAND_DISPLAY", "quillfane-test-none", 1), setenv("XDG_RUNTIME_DIR", "/tmp", 1);
+  unsetenv("DISPLAY");
+  unsetenv("SDL_VIDEODRIVER");
+  setenv("WAYLAND_DISPLAY", "quillfane-test-none", 1);
+  setenv("XDG_RUNTIME_DIR", "/tmp", 1);
   std::string error;
   EXPECT_EQ(OpenWindow(error), nullptr);
   EXPECT_EQ(error.find("no Wayland compositor answers at /tmp/quillfane-test-none"), 0) << error;
@@ -31,13 +33,15 @@ TEST(SdlX11, ErrorsThatEndTheGame) {
   const XErrorHandler ours = XSetErrorHandler(nullptr);
   XErrorEvent error{};
   for (const auto& [resource, code] : {std::pair{42UL, BadWindow}, {42UL, BadDrawable}}) {
-    error.resourceid = resource, error.error_code = code;
+    error.resourceid = resource;
+    error.error_code = code;
     EXPECT_EXIT(ours(nullptr, &error), ::testing::ExitedWithCode(1),
                 "^quillfane: the window was destroyed by another program; the game has ended\n$");
   }
   for (const auto& [resource, code] :
        {std::pair{43UL, BadWindow}, {43UL, BadDrawable}, {42UL, BadMatch}, {42UL, BadAccess}}) {
-    error.resourceid = resource, error.error_code = code;
+    error.resourceid = resource;
+    error.error_code = code;
     EXPECT_EQ(ours(nullptr, &error), 0) << resource << " " << int(code);
   }
 }

@@ -4,18 +4,35 @@
 
 #include "platform/virtual_keys.h"
 
-// KeyboardEvent.code, .key and .keyCode as a browser reports them, to the virtual-key code.
+namespace quillfane {
+namespace {
+
+// KeyboardEvent.code, .key and .keyCode as a browser reports them, to the virtual-key code: the
+// arrows, Space and Esc; the keypad with NumLock off, then on; a letter on another layout; no
+// .code at all.
 TEST(WebKeys, VirtualKeysAsOnTheDesktop) {
-  using quillfane::IsGameKey, quillfane::VirtualKeyFromDom;
-  const char* const arrows[] = {"ArrowLeft", "ArrowUp", "ArrowRight", "ArrowDown"};
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(VirtualKeyFromDom(arrows[i], arrows[i], 37 + i), 37 + i);
-  EXPECT_TRUE(VirtualKeyFromDom("Space", " ", 32) == 32 &&
-              VirtualKeyFromDom("Escape", "Esc", 0) == 27);
-  // The keypad with NumLock off, then on; a letter on another layout; no .code at all.
-  EXPECT_TRUE(VirtualKeyFromDom("Numpad4", "ArrowLeft", 37) == 37 &&
-              VirtualKeyFromDom("Numpad8", "8", 104) == 104 &&
-              VirtualKeyFromDom("KeyA", "q", 81) == 65 && VirtualKeyFromDom("", "Home", 36) == 36);
-  // Tab and the other keys keep their own action in the page.
-  EXPECT_TRUE(IsGameKey(27) && IsGameKey(32) && IsGameKey(37) && IsGameKey(40) && !IsGameKey(9) &&
-              !IsGameKey(36) && !IsGameKey(41) && !IsGameKey(100));
+  const struct {
+    const char *code, *key;
+    int keyCode, virtualKey;
+  } cases[] = {{"ArrowLeft", "ArrowLeft", 37, 37},
+               {"ArrowUp", "ArrowUp", 38, 38},
+               {"ArrowRight", "ArrowRight", 39, 39},
+               {"ArrowDown", "ArrowDown", 40, 40},
+               {"Space", " ", 32, 32},
+               {"Escape", "Esc", 0, 27},
+               {"Numpad4", "ArrowLeft", 37, 37},
+               {"Numpad8", "8", 104, 104},
+               {"KeyA", "q", 81, 65},
+               {"", "Home", 36, 36}};
+  for (const auto& c : cases)
+    EXPECT_EQ(VirtualKeyFromDom(c.code, c.key, c.keyCode), c.virtualKey) << c.code << " " << c.key;
 }
+
+// Tab and the other keys keep their own action in the page.
+TEST(WebKeys, OnlyTheGameKeysAreTaken) {
+  for (const int taken : {27, 32, 37, 40}) EXPECT_TRUE(IsGameKey(taken)) << taken;
+  for (const int left : {9, 36, 41, 100}) EXPECT_FALSE(IsGameKey(left)) << left;
+}
+
+}  // namespace
+}  // namespace quillfane

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace quillfane {
 namespace {
@@ -50,22 +51,52 @@ class ScriptedWindow final : public WindowBase {
   std::optional<OuterSize> outer_ = OuterSize{480, 430};
 };
 
-// A resize is told once and presented whole; a minimised window keeps its last size; a present
-// that showed nothing is followed by a whole one; a refresh shows the cleared playfield; the
-// controller is at rest while the window lacks the keys; a negative sleep waits for nothing.
-TEST(WindowBase, ResizesPresentsAndTheControllerAtRest) {
+// Each phase's presents and events, in the order the game met them.
+class WindowBaseTest : public ::testing::Test {
+ protected:
+  WindowBaseTest() { window.Show(); }
+  std::string Said() { return std::exchange(heard.said, ""); }
+
   Heard heard;
-  ScriptedWindow window(heard);
-  window.Show(), window.PumpEvents();
-  window.Resize(600, 300), window.PumpEvents(), window.PumpEvents();
-  window.Minimise(), window.PumpEvents();
-  EXPECT_EQ(window.WindowWidth(), 600 * kTwipsPerPixel);
-  window.shows = false, window.PumpEvents(), window.shows = true, window.PumpEvents();
-  window.SetPenColour(255, 255, 255), window.DrawBox(0, 0, 100, 100), window.RefreshPlayfield();
+  ScriptedWindow window{heard};
+};
+
+TEST_F(WindowBaseTest, ResizedMinimisedAndFailedPresents) {
+  EXPECT_EQ(Said(), "W") << "the first present whole";
+  window.Resize(600, 300);
+  window.PumpEvents();
+  window.PumpEvents();
+  EXPECT_EQ(Said(), "RWC") << "a resize told once, then presented whole";
+  window.Minimise();
+  window.PumpEvents();
+  EXPECT_EQ(window.WindowWidth(), 600 * kTwipsPerPixel) << "a minimised window's last width";
+  window.shows = false;
+  window.PumpEvents();
+  window.shows = true;
+  window.PumpEvents();
+  EXPECT_EQ(Said(), "CcW") << "a present that showed nothing followed by a whole one";
+}
+
+TEST_F(WindowBaseTest, RefreshShowsTheClearedPlayfield) {
+  window.SetPenColour(255, 255, 255);
+  window.DrawBox(0, 0, 100, 100);
+  window.RefreshPlayfield();
   EXPECT_EQ(window.Playfield().PixelAt(1, 1), 0U);
-  window.hasKeys = false, window.pad.dpadLeft = true, window.PumpEvents();
-  window.hasKeys = true, window.PumpEvents(), window.Sleep(-5);
-  EXPECT_EQ(heard.said, "WCRWCCcWWC+37C");
+  EXPECT_EQ(Said(), "WW") << "shown, then refreshed whole";
+}
+
+TEST_F(WindowBaseTest, ControllerAtRestWithoutTheKeys) {
+  window.pad.dpadLeft = true;
+  window.hasKeys = false;
+  window.PumpEvents();
+  EXPECT_EQ(Said(), "WC") << "the pad's Left unheard while another window has the keys";
+  window.hasKeys = true;
+  window.PumpEvents();
+  EXPECT_EQ(Said(), "+37C") << "the pad's Left heard once the keys are back";
+}
+
+TEST_F(WindowBaseTest, NegativeSleepWaitsForNothing) {
+  window.Sleep(-5);
   EXPECT_EQ(window.waited, 0U);
 }
 
