@@ -472,18 +472,18 @@ WEB_FAULTS = {
     ),
     "web pad not read": (
         "platform/web/web_platform.cpp",
-        "if (quillfane_read_gamepad(read.data()) == 0) return false;",
-        "return false;",
+        "&pad.rightTrigger) != 0;",
+        "&pad.rightTrigger) != 0 && false;",
     ),
     "web Back read from Start": (
-        "platform/web/web_platform.cpp",
-        "HEAPF32[at + 7] = pressed(8);",
-        "HEAPF32[at + 7] = pressed(9);",
+        "platform/web/page_library.js",
+        "pressed(back, 8);",
+        "pressed(back, 9);",
     ),
     "web A held fires again": (
-        "platform/web/web_platform.cpp",
-        "HEAPF32[at + 4] = pressed(0);",
-        "HEAPF32[at + 4] = pressed(0) && (Module.flip = !Module.flip) ? 1 : 0;",
+        "platform/web/page_library.js",
+        "pressed(south, 0);",
+        "pressed(south, 0);\n    HEAP8[south] &= (Module.flip = !Module.flip) ? 1 : 0;",
     ),
     "web end not told": ("platform/web/web_platform.cpp", "  quillfane_say_ended();\n", ""),
     "web finger never lets go": (
@@ -511,8 +511,8 @@ WEB_FAULTS = {
     ),
     "web touch playfield under the controls": (
         "platform/web/index.html",
-        "Math.floor(stage.clientHeight)",
-        "Math.floor(window.innerHeight)",
+        "side(stage.clientHeight)",
+        "side(window.innerHeight)",
     ),
     "web filled page taller than the window": (
         "platform/web/index.html",
@@ -522,9 +522,9 @@ WEB_FAULTS = {
     "web new cache dropped on activation": ("platform/web/sw.js.in", "name !== CACHE;", "name === CACHE;"),
     "web pixels transparent": ("platform/raster.cpp", "return 0xFF000000U | b << 16", "return b << 16"),
     "web drawn once only": (
-        "platform/web/web_platform.cpp",
-        "Module['quillfaneDrawn'] = Math.max(Module['quillfaneDrawn'] + refresh, now - refresh);",
-        "Module['quillfaneDrawn'] = Infinity;",
+        "platform/web/page_library.js",
+        'Module["quillfaneDrawn"] = Math.max(Module["quillfaneDrawn"] + refresh, now - refresh);',
+        'Module["quillfaneDrawn"] = Infinity;',
     ),
 }
 

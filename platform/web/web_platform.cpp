@@ -9,152 +9,31 @@
 #include "platform/virtual_keys.h"
 #include "platform/web/web_keys.h"
 
-namespace quillfane {
+// The page's side of the window: page_library.js, which says what each does.
+extern "C" {
+int quillfane_open_canvas();
+int quillfane_canvas_width();
+int quillfane_canvas_height();
+void quillfane_put(const void* pixels, int width, int height, int x, int y, int w, int h,
+                   int blackFirst);
+int quillfane_display_refreshed();
+int quillfane_first_touch();
+void quillfane_take_touch();
+int quillfane_canvas_active();
+void quillfane_focus_canvas();
+int quillfane_read_gamepad(bool* dpadLeft, bool* dpadRight, bool* dpadUp, bool* dpadDown,
+                           bool* south, bool* east, bool* rightShoulder, bool* back, float* stickX,
+                           float* stickY, float* leftTrigger, float* rightTrigger);
+void quillfane_stop_listening_for_controllers();
+void quillfane_say_ended();
+void quillfane_say_start_failure(const char* text);
+}
 
+namespace quillfane {
 namespace {
 
 constexpr const char* kCanvas = "#canvas";
 constexpr WindowHandle kHandle = 1;
-
-// The page hands the module its canvas as Module.canvas, and hooks for the end and a failed
-// start as Module.onEnded and Module.onStartFailure.
-// Opaque, and desynchronized: changes reach the screen without waiting for the page to be
-// composited, which costs the browser less per frame. Whoever asks first sets these.
-EM_JS(int, quillfane_open_canvas, (), {
-  var canvas = Module['canvas'];
-  var context = canvas && canvas.getContext &&
-                canvas.getContext('2d', {alpha : false, desynchronized : true});
-  Module['quillfaneContext'] = context;
-  return context ? 1 : 0;
-});
-
-EM_JS(int, quillfane_canvas_width, (), { return Module['canvas'].width; });
-EM_JS(int, quillfane_canvas_height, (), { return Module['canvas'].height; });
-
-// The image is a view on the raster's own memory, made again only when the buffer moves or
-// the memory grows; putImageData copies just the rectangle asked for, its pixels opaque, so
-// they show even on a canvas that another script took first, with alpha.
-EM_JS(void, quillfane_put,
-      (const void* pixels, int width, int height, int x, int y, int w, int h, int blackFirst), {
-        var image = Module['quillfaneImage'];
-        if (!image || image.data.buffer != HEAPU8.buffer || image.data.byteOffset != pixels ||
-            image.width != width || image.height != height) {
-          var view = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
-          image = Module['quillfaneImage'] = new ImageData(view, width, height);
-        }
-        var context = Module['quillfaneContext'];
-        if (blackFirst) {
-          context.fillStyle = '#000';
-          context.fillRect(0, 0, context.canvas.width, context.canvas.height);
-        }
-        context.putImageData(image, 0, 0, x, y, w, h);
-      });
-
-// 1 when a display refresh has passed since the canvas was last written: more would never be
-// seen, and the frames between add to the raster's changed area. The refresh is measured once,
-// as the shortest of a few gaps between animation frames (60 a second until then); asking for
-// animation frames all along would cost the browser more than the copies it saves.
-EM_JS(int, quillfane_display_refreshed, (), {
-  var now = performance.now();
-  if (!Module['quillfaneRefresh']) {
-    Module['quillfaneRefresh'] = 1000 / 60;
-    Module['quillfaneDrawn'] = -Infinity;
-    var gaps = 0, last = 0;
-    var measure = function(time) {
-      if (last)
-        Module['quillfaneRefresh'] =
-            Math.min(time - last, gaps++ ? Module['quillfaneRefresh'] : Infinity);
-      last = time;
-      if (gaps < 5) requestAnimationFrame(measure);
-    };
-    requestAnimationFrame(measure);
-  }
-  var refresh = Module['quillfaneRefresh'];
-  if (now - Module['quillfaneDrawn'] < refresh) return 0;
-  Module['quillfaneDrawn'] = Math.max(Module['quillfaneDrawn'] + refresh, now - refresh);
-  return 1;
-});
-
-// The page's touch controls, as it queued them in Module.touches: a key code pressed, or its
-// negative let go. The first waiting, or 0 when none waits; then taken off the queue.
-EM_JS(int, quillfane_first_touch, (), {
-  var touches = Module['touches'];
-  return touches && touches.length ? touches[0] | 0 : 0;
-});
-
-EM_JS(void, quillfane_take_touch, (), { Module['touches'].shift(); });
-
-EM_JS(int, quillfane_canvas_active, (), {
-  return document.activeElement == Module['canvas'] && document.visibilityState == 'visible' &&
-         document.hasFocus();
-});
-
-EM_JS(void, quillfane_focus_canvas, (), { Module['canvas'].focus(); });
-
-// The first controller found with the browser's standard mapping, into out: the D-pad left,
-// right, up and down, A, B, the right shoulder and Back as 0 or 1, the left stick's x and y
-// (up positive), the left and right triggers. 0 when there is none. Asking the browser for its
-// controllers costs more than the rest of a frame, so it is asked only while the page has
-// heard of one connected.
-EM_JS(int, quillfane_read_gamepad, (float* out), {
-  if (!window['quillfanePadCount']) {
-    var count = window['quillfanePadCount'] = function() {
-      var all = navigator.getGamepads ? navigator.getGamepads() : [];
-      window['quillfanePads'] = 0;
-      for (var i = 0; i < all.length; ++i) {
-        if (all[i] && all[i].connected) ++window['quillfanePads'];
-      }
-    };
-    addEventListener('gamepadconnected', count);
-    addEventListener('gamepaddisconnected', count);
-    count();
-  }
-  if (!window['quillfanePads']) return 0;
-  var pads = navigator.getGamepads();
-  var usable = function(pad) { return pad && pad.connected && pad.mapping == 'standard'; };
-  var pad = pads[Module['quillfanePad']];
-  for (var i = 0; !usable(pad) && i < pads.length; ++i) {
-    pad = pads[i];
-    Module['quillfanePad'] = i;
-  }
-  if (!usable(pad)) return 0;
-  var pressed = function(i) { return pad.buttons[i] && pad.buttons[i].pressed ? 1 : 0; };
-  var value = function(i) { return pad.buttons[i] ? pad.buttons[i].value : 0; };
-  var at = out >> 2;
-  HEAPF32[at] = pressed(14);
-  HEAPF32[at + 1] = pressed(15);
-  HEAPF32[at + 2] = pressed(12);
-  HEAPF32[at + 3] = pressed(13);
-  HEAPF32[at + 4] = pressed(0);
-  HEAPF32[at + 5] = pressed(1);
-  HEAPF32[at + 6] = pressed(5);
-  HEAPF32[at + 7] = pressed(8);
-  HEAPF32[at + 8] = pad.axes[0] || 0;
-  HEAPF32[at + 9] = -(pad.axes[1] || 0);
-  HEAPF32[at + 10] = value(6);
-  HEAPF32[at + 11] = value(7);
-  return 1;
-});
-
-// The browser polls its controllers while a page listens for them, which costs it more than a
-// frame of the game: an ended game stops listening, and a new one starts again.
-EM_JS(void, quillfane_stop_listening_for_controllers, (), {
-  var count = window['quillfanePadCount'];
-  if (!count) return;
-  removeEventListener('gamepadconnected', count);
-  removeEventListener('gamepaddisconnected', count);
-  delete window['quillfanePadCount'];
-  delete window['quillfanePads'];
-});
-
-EM_JS(void, quillfane_say_ended, (), {
-  if (Module['onEnded']) Module['onEnded']();
-});
-
-EM_JS(void, quillfane_say_start_failure, (const char* text), {
-  var say = Module['onStartFailure'] || err;
-  say(UTF8ToString(text));
-});
 
 struct KeyEvent {
   bool down;
@@ -241,21 +120,9 @@ void WebWindow::DeliverTouches() {
 }
 
 bool WebWindow::ReadController(PadState& pad) {
-  std::array<float, 12> read{};
-  if (quillfane_read_gamepad(read.data()) == 0) return false;
-  pad = {.dpadLeft = read[0] != 0,
-         .dpadRight = read[1] != 0,
-         .dpadUp = read[2] != 0,
-         .dpadDown = read[3] != 0,
-         .south = read[4] != 0,
-         .east = read[5] != 0,
-         .rightShoulder = read[6] != 0,
-         .back = read[7] != 0,
-         .stickX = read[8],
-         .stickY = read[9],
-         .leftTrigger = read[10],
-         .rightTrigger = read[11]};
-  return true;
+  return quillfane_read_gamepad(&pad.dpadLeft, &pad.dpadRight, &pad.dpadUp, &pad.dpadDown,
+                                &pad.south, &pad.east, &pad.rightShoulder, &pad.back, &pad.stickX,
+                                &pad.stickY, &pad.leftTrigger, &pad.rightTrigger) != 0;
 }
 
 // The canvas cannot be trusted (shown, resized, refreshed): copy all and black the rest.
