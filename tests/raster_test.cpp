@@ -34,7 +34,8 @@ constexpr float kCentre = 15 * 30 + 7;
 
 // Circles at the game's radii and smaller ones: closed, symmetric, every pixel within half a
 // pixel of the radius. An arc from any octant to any other, through 0 when it starts past its
-// end, lights exactly the circle's pixels whose angle lies between its ends.
+// end, lights exactly the circle's pixels whose angle lies between its ends. The golden frames
+// catch a change in these pixels, but only this says that the pixels they keep are right.
 TEST(Raster, CirclesAndArcs) {
   Raster raster(900, 900);
   for (const float radius : {300.0F, 400.0F, 44.0F}) {

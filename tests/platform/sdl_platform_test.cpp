@@ -18,7 +18,6 @@
 #include "game/form1.h"
 #include "game/frame.h"
 #include "platform/backend.h"
-#include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/sdl_present.h"
 #include "platform/sdl/sdl_startup.h"
 #include "tests/recording_platform.h"
@@ -153,17 +152,6 @@ void Push(Uint32 type, Uint8 windowEvent = 0, SDL_Keycode key = 0, Uint16 mod = 
   event.key.keysym.sym = key;
   event.key.keysym.mod = mod;
   SDL_PushEvent(&event);
-}
-
-TEST(SdlPlatform, VirtualKeys) {
-  const int keys[][3] = {
-      {SDLK_LEFT, 0, 37},         {SDLK_UP, KMOD_NUM, 38},    {SDLK_RIGHT, 0, 39},
-      {SDLK_DOWN, 0, 40},         {SDLK_SPACE, 0, 32},        {SDLK_ESCAPE, 1, 27},
-      {SDLK_KP_4, 0, 37},         {SDLK_KP_8, 0, 38},         {SDLK_KP_6, 0, 39},
-      {SDLK_KP_2, 0, 40},         {SDLK_KP_4, KMOD_NUM, 100}, {SDLK_KP_8, KMOD_NUM, 104},
-      {SDLK_KP_6, KMOD_NUM, 102}, {SDLK_KP_2, KMOD_NUM, 98},  {SDLK_a, 0, 65},
-      {SDLK_QUOTE, 0, 222},       {SDLK_LEFTPAREN, 0, 0},     {SDLK_F12, 0, 123}};
-  for (const auto& [key, mod, code] : keys) EXPECT_EQ(VirtualKeyFromSdl(key, mod), code) << key;
 }
 
 // No driver asked for by name may start unseen; a standard stream closed at the start is opened
