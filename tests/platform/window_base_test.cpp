@@ -30,9 +30,7 @@ class ScriptedWindow final : public WindowBase {
   unsigned waited = 99;
 
   WindowHandle Handle() const override { return 1; }
-  WindowHandle GetActiveWindow() const override { return 1; }
   void FocusPlayfield() override {}
-  [[noreturn]] void EndProgram() override { throw 0; }
 
  private:
   void ShowWindow() override {}
@@ -42,9 +40,10 @@ class ScriptedWindow final : public WindowBase {
     return shows;
   }
   bool ReadController(PadState& pad) override { return pad = this->pad, true; }
-  bool HasKeys() const override { return hasKeys; }
+  bool HasFocus() const override { return hasKeys; }
   void DispatchEvents() override {}
   void Wait(unsigned milliseconds) override { waited = milliseconds; }
+  [[noreturn]] void CloseAndExit() override { throw 0; }
 
   Heard& heard_;
   std::optional<OuterSize> outer_ = OuterSize{480, 430};
@@ -52,7 +51,8 @@ class ScriptedWindow final : public WindowBase {
 
 // A resize is told once and presented whole; a minimised window keeps its last size; a present
 // that showed nothing is followed by a whole one; a refresh shows the cleared playfield; the
-// controller is at rest while the window lacks the keys; a negative sleep waits for nothing.
+// controller is at rest, and the window not active, while it lacks the focus; a negative sleep
+// waits for nothing.
 TEST(WindowBase, ResizesPresentsAndTheControllerAtRest) {
   Heard heard;
   ScriptedWindow window(heard);
@@ -64,6 +64,7 @@ TEST(WindowBase, ResizesPresentsAndTheControllerAtRest) {
   window.SetPenColour(255, 255, 255), window.DrawBox(0, 0, 100, 100), window.RefreshPlayfield();
   EXPECT_EQ(window.Playfield().PixelAt(1, 1), 0U);
   window.hasKeys = false, window.pad.dpadLeft = true, window.PumpEvents();
+  EXPECT_EQ(window.GetActiveWindow(), 0U);
   window.hasKeys = true, window.PumpEvents(), window.Sleep(-5);
   EXPECT_EQ(heard.said, "WCRWCCcWWC+37C");
   EXPECT_EQ(window.waited, 0U);
