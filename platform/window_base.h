@@ -52,7 +52,7 @@ class WindowBase : public RasterPlatform {
     bool operator==(const OuterSize&) const = default;
   };
 
-  // Backend duty: every key event goes here; a focus loss that sends no key-ups, as ReleaseAll.
+  // Backend duty: keys go here, from DispatchEvents only; a loss without key-ups as ReleaseAll.
   HeldKeys& Keys() { return keys_; }
   // The window's own pixels cannot be trusted (shown, resized, exposed): the next present
   // copies everything.

@@ -187,8 +187,8 @@ class WebWindow final : public WindowBase {
   bool DueToPresent() override { return quillfane_display_refreshed() != 0; }
   bool PresentPlayfield(Raster& playfield, bool all) override;
   bool ReadController(PadState& pad) override;
-  // Not until the pump after the one that found the keys lost: a hidden tab's timers may wait
-  // a second or more, so the game's loop could otherwise sleep through the loss.
+  // False for the pump that found the keys lost too: a hidden tab's timers may wait a second or
+  // more, so the game's loop could otherwise sleep through the loss.
   bool HasFocus() const override { return quillfane_canvas_active() != 0 && !lostInLastPump; }
   void DispatchEvents() override;
   void Wait(unsigned milliseconds) override { emscripten_sleep(milliseconds); }
