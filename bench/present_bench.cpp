@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/backend.h"
+#include "platform/window_base.h"
 #include "ship/ship.h"
 
 namespace quillfane {

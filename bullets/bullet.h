@@ -1,10 +1,6 @@
 #pragma once
 
-#include <cstdint>
-
 namespace quillfane {
-
-using Integer = std::int16_t;
 
 // One slot of the bullet pool. X and Y are the top-left corner of the bullet's box.
 struct Bullet {

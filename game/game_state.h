@@ -7,6 +7,9 @@
 
 namespace quillfane {
 
+// The game's 16-bit whole numbers: key codes, the bullet count, the thrust.
+using Integer = std::int16_t;
+
 constexpr int kOutlinePoints = 21;  // indices 0 to 20; the ship uses 1 to 17
 
 // All state of the game, owned by the window and alive for the whole run.

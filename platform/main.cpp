@@ -1,7 +1,7 @@
 #include <string>
 
 #include "game/form1.h"
-#include "platform/backend.h"
+#include "platform/window_base.h"
 
 int main(int argc, char** argv) {
   if (const auto status = quillfane::AnswerCommandLine(argc, argv)) return *status;

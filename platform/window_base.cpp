@@ -1,5 +1,7 @@
 #include "platform/window_base.h"
 
+#include <cstdlib>
+
 namespace quillfane {
 
 void WindowBase::SetWindowEvents(WindowEvents& events) {
@@ -7,9 +9,12 @@ void WindowBase::SetWindowEvents(WindowEvents& events) {
   keys_.SetEvents(&events);
 }
 
-void WindowBase::ForgetWindowEvents() {
+// The game hears nothing more, whatever closing the window sends.
+void WindowBase::EndProgram() {
   events_ = nullptr;
   keys_.SetEvents(nullptr);
+  CloseAndExit();
+  std::abort();  // g++ does not count on [[noreturn]] through a virtual call
 }
 
 void WindowBase::Show() {
@@ -36,7 +41,7 @@ void WindowBase::PumpEvents() {
   // At rest without the keys, so that the controller's keys go up with the keyboard's and act
   // again once the window has them back.
   PadState pad;
-  if (!ReadController(pad) || !HasKeys()) pad = {};
+  if (!ReadController(pad) || !HasFocus()) pad = {};
   gamepad_.Update(pad, keys_);
   if (const OuterSize outer = Outer(); outer != reported_) {
     reported_ = outer;

@@ -13,6 +13,8 @@ build=$(cd "$1" && pwd)
 ensure_packages cmake dpkg-dev file binutils python3 librsvg2-bin lintian desktop-file-utils appstream \
   xvfb openbox xdotool python3-xlib x11-utils
 
+[ -f "$build/CPackConfig.cmake" ] ||
+  { echo "check-package: $build makes no Debian package (QUILLFANE_DEB is off there)" >&2; exit 1; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() {

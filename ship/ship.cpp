@@ -63,18 +63,16 @@ void ComputeRearArc(GameState& state) {
                                    : state.ShipAngle + Degrees(state, 130) - Degrees(state, 360);
 }
 
-constexpr std::array<std::pair<int, int>, 10> kAllLines{{
-    {1, 14},
-    {17, 1},
-    {4, 5},
-    {6, 7},
-    {8, 9},
-    {10, 11},
-    {12, 13},
-    {13, 14},
-    {15, 16},
-    {16, 17},
-}};
+// Each line once, for drawing and erasing alike.
+constexpr std::array<std::pair<int, int>, 2> kNoseLines{{{1, 14}, {17, 1}}};
+constexpr std::array<std::pair<int, int>, 4> kSideLines{{{12, 13}, {13, 14}, {15, 16}, {16, 17}}};
+constexpr std::array<std::pair<int, int>, 4> kFlameLines{{{4, 5}, {6, 7}, {8, 9}, {10, 11}}};
+
+template <std::size_t N>
+void DrawOutlineLines(const GameState& state, Platform& platform,
+                      const std::array<std::pair<int, int>, N>& lines) {
+  for (const auto& [from, to] : lines) DrawOutlineLine(state, platform, from, to);
+}
 
 }  // namespace
 
@@ -93,28 +91,21 @@ void DrawShip(GameState& state, Platform& platform) {
   const float centreX = static_cast<float>(state.ShipX);
   const float centreY = static_cast<float>(state.ShipY);
   if (state.KeyShield) platform.DrawCircle(centreX, centreY, kShieldRadius);
-  DrawOutlineLine(state, platform, 1, 14);
-  DrawOutlineLine(state, platform, 17, 1);
+  DrawOutlineLines(state, platform, kNoseLines);
   ComputeRearArc(state);
   platform.DrawArc(centreX, centreY, kHullRadius, static_cast<float>(state.ArcStart),
                    static_cast<float>(state.ArcEnd));
-  DrawOutlineLine(state, platform, 12, 13);
-  DrawOutlineLine(state, platform, 13, 14);
-  DrawOutlineLine(state, platform, 15, 16);
-  DrawOutlineLine(state, platform, 16, 17);
-  if (state.KeyThrust) {
-    DrawOutlineLine(state, platform, 4, 5);
-    DrawOutlineLine(state, platform, 6, 7);
-    DrawOutlineLine(state, platform, 8, 9);
-    DrawOutlineLine(state, platform, 10, 11);
-  }
+  DrawOutlineLines(state, platform, kSideLines);
+  if (state.KeyThrust) DrawOutlineLines(state, platform, kFlameLines);
   state.LastShipX = state.ShipX;
   state.LastShipY = state.ShipY;
 }
 
 void ClearShip(const GameState& state, Platform& platform) {
   platform.SetPenColour(0, 0, 0);
-  for (const auto& [from, to] : kAllLines) DrawOutlineLine(state, platform, from, to);
+  DrawOutlineLines(state, platform, kNoseLines);
+  DrawOutlineLines(state, platform, kFlameLines);
+  DrawOutlineLines(state, platform, kSideLines);
   const float centreX = static_cast<float>(state.LastShipX);
   const float centreY = static_cast<float>(state.LastShipY);
   platform.DrawArc(centreX, centreY, kHullRadius, static_cast<float>(state.ArcStart),

@@ -5,6 +5,10 @@ namespace quillfane {
 
 bool ChooseVideoDriver(std::string& /*error*/) { return true; }
 
+std::string NamedDisplay() { return ""; }
+
 const char* WatchX11Window(SDL_Window* /*window*/) { return nullptr; }
+
+double DesktopScale(const char* /*xResources*/) { return 1; }
 
 }  // namespace quillfane

@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/backend.h"
 #include "platform/command_line.h"
 #include "platform/sdl/sdl_display.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/sdl_present.h"
 #include "platform/sdl/sdl_startup.h"
 #include "platform/virtual_keys.h"
+#include "platform/window_base.h"
 
 namespace quillfane {
 
@@ -31,16 +31,9 @@ class SdlWindow final : public WindowBase {
   bool Open(std::string& error);
 
   WindowHandle Handle() const override { return handle_; }
-  WindowHandle GetActiveWindow() const override {
-    return SDL_GetKeyboardFocus() == window_ ? handle_ : 0;
-  }
   // The window's client area is the playfield, so it already has the keys whenever the
   // window has the focus.
   void FocusPlayfield() override {}
-  [[noreturn]] void EndProgram() override {
-    Close();
-    std::exit(0);
-  }
 
  private:
   void ShowWindow() override;
@@ -49,9 +42,13 @@ class SdlWindow final : public WindowBase {
     return presenter_.Present(playfield, all);
   }
   bool ReadController(PadState& pad) override;
-  bool HasKeys() const override { return focused_; }
+  bool HasFocus() const override { return focused_; }
   void DispatchEvents() override;
   void Wait(unsigned milliseconds) override { SDL_Delay(milliseconds); }
+  [[noreturn]] void CloseAndExit() override {
+    Close();
+    std::exit(0);
+  }
   void Started(bool shown) override;
 
   void Dispatch(const SDL_Event& event);
@@ -64,7 +61,7 @@ class SdlWindow final : public WindowBase {
   // The first controller found; another is taken up when it is unplugged.
   SDL_GameController* controller_ = nullptr;
   // As the window's focus events last said: a driver without focus, such as the dummy one,
-  // sends none.
+  // sends none, and its window counts as focused.
   bool focused_ = true;
   WindowPresenter presenter_;
   // Window pixels to a raster pixel.
@@ -81,7 +78,7 @@ bool SdlWindow::Open(std::string& error) {
   }
   handle_ = SDL_GetWindowID(window_);
   SDL_SetWindowMaximumSize(window_, Raster::kMaxSide, Raster::kMaxSide);
-  if (!ChooseScale(WatchX11Window(window_), scale_, error)) return false;
+  if (!ChooseScale(DesktopScale(WatchX11Window(window_)), scale_, error)) return false;
   if (scale_ > 1) {
     SDL_SetWindowSize(window_, kClientPixelWidth * scale_, kClientPixelHeight * scale_);
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
@@ -132,7 +129,7 @@ void SdlWindow::DispatchEvents() {
 void SdlWindow::Dispatch(const SDL_Event& event) {
   switch (event.type) {
     case SDL_QUIT:
-      EndProgram();
+      EndProgram();  // does not return
     case SDL_KEYDOWN:
     case SDL_KEYUP:
       DeliverKey(event.key);
@@ -226,7 +223,7 @@ void SdlWindow::Close() {
   SDL_Quit();
 }
 
-// Null, with the reason in error, when SDL does not start; SDL is stopped again then.
+// False, with the reason in error, when SDL does not start; SDL is stopped again then.
 bool StartSdl(std::string& error) {
   if (!ChooseVideoDriver(error)) return false;
   // Without a GPU the texture path costs several times the shared-memory one per present.

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/sdl/sdl_display.h"
+
 namespace quillfane {
 
 bool IsUnset(const char* variable) {
@@ -29,7 +31,7 @@ char display[256] = "";
 void SayGuardExpired(int) {
   Say("quillfane: ");
   Say(unfinished);
-  Say(" within 5 seconds on the display ");
+  Say(" within 5 seconds");
   Say(display);
   Say("; check that the display server and its window manager are running and answering\n");
   _exit(1);
@@ -52,12 +54,9 @@ std::string DescribeStartFailure(const std::string& reason) {
            std::string(std::getenv("SDL_VIDEODRIVER")) + " (" + reason +
            "); unset it or name one this system has";
   }
-  if (IsUnset("DISPLAY") && IsUnset("WAYLAND_DISPLAY")) {
-    return "SDL could not start a video driver (" + reason + ")";
-  }
-  const char* variable = IsUnset("DISPLAY") ? "WAYLAND_DISPLAY" : "DISPLAY";
-  return "SDL could not reach the display named by " + std::string(variable) + "=" +
-         std::getenv(variable) + " (" + reason +
+  const std::string display = NamedDisplay();
+  if (display.empty()) return "SDL could not start a video driver (" + reason + ")";
+  return "SDL could not reach the display named by " + display + " (" + reason +
          "); check that it is running and that this user may use it";
 }
 
@@ -66,7 +65,7 @@ bool StartedUnseen(const char* driver) {
          (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
 }
 
-bool ChooseScale(const char* xResources, int& scale, std::string& error) {
+bool ChooseScale(double desktopScale, int& scale, std::string& error) {
   scale = 1;
   if (const char* chosen = std::getenv("QUILLFANE_SCALE"); chosen != nullptr) {
     if (chosen[0] < '1' || chosen[0] > '4' || chosen[1] != '\0') {
@@ -76,26 +75,18 @@ bool ChooseScale(const char* xResources, int& scale, std::string& error) {
     scale = chosen[0] - '0';
     return true;
   }
-  if (xResources == nullptr || !IsUnset("WAYLAND_DISPLAY")) return true;
-  double ratio = 1;
-  if (!IsUnset("GDK_SCALE")) {
-    ratio = std::atof(std::getenv("GDK_SCALE"));
-  } else {
-    const char* dpi = std::strstr(xResources, "Xft.dpi:");
-    if (dpi != nullptr) ratio = std::atof(dpi + std::strlen("Xft.dpi:")) / 96;
-  }
-  scale = static_cast<int>(std::clamp(std::lround(ratio), 1L, 4L));
+  scale = static_cast<int>(std::clamp(std::lround(desktopScale), 1L, 4L));
   return true;
 }
 
 // SDL's own signal handlers only queue a quit that a blocked start-up never reads.
 void BeginStartGuard() {
-  std::string named = IsUnset("SDL_VIDEODRIVER")
-                          ? std::string()
-                          : "SDL_VIDEODRIVER=" + std::string(std::getenv("SDL_VIDEODRIVER")) + " ";
-  const bool wayland = IsUnset("DISPLAY") || named == "SDL_VIDEODRIVER=wayland ";
-  const char* variable = wayland ? "WAYLAND_DISPLAY" : "DISPLAY";
-  if (!IsUnset(variable)) named += variable + ("=" + std::string(std::getenv(variable)));
+  std::string named = NamedDisplay();
+  if (!IsUnset("SDL_VIDEODRIVER")) {
+    named = "SDL_VIDEODRIVER=" + std::string(std::getenv("SDL_VIDEODRIVER")) +
+            (named.empty() ? "" : " ") + named;
+  }
+  if (!named.empty()) named = " on the display " + named;
   std::strncpy(display, named.c_str(), sizeof display - 1);
   struct sigaction end {};
   end.sa_handler = [](int) { _exit(started != 0 ? 0 : 1); };

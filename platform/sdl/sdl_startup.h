@@ -14,11 +14,9 @@ std::string DescribeStartFailure(const std::string& reason);
 // SDL fell back to a driver that shows nothing, which only a driver asked for by name may be.
 bool StartedUnseen(const char* driver);
 
-// Window pixels to a raster pixel: QUILLFANE_SCALE (1 to 4) if set, else on X11 alone (not
-// under a Wayland compositor, which scales X windows itself) GDK_SCALE or Xft.dpi in whole
-// multiples of 96. xResources is the X server's resource string ("" when it has none), or null
-// when the window is not on X11. False, with a reason, when QUILLFANE_SCALE is not one of those.
-bool ChooseScale(const char* xResources, int& scale, std::string& error);
+// Window pixels to a raster pixel: QUILLFANE_SCALE (1 to 4) if set, else the desktop's scale
+// rounded to a whole 1 to 4. False, with a reason, when QUILLFANE_SCALE is not one of those.
+bool ChooseScale(double desktopScale, int& scale, std::string& error);
 
 // One guard from the first display call to the first frame presented: a step still
 // unfinished after 5 seconds is named on one line, with the display, and the status is 1.

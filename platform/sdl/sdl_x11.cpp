@@ -12,7 +12,7 @@
 #include "platform/sdl/sdl_startup.h"
 
 // The parts of the SDL backend that know the X11 and Wayland desktop: which display to open,
-// our X error handlers and the X server's resources.
+// our X error handlers and the desktop's scale.
 namespace quillfane {
 
 namespace {
@@ -79,6 +79,16 @@ bool ChooseVideoDriver(std::string& error) {
   return true;
 }
 
+std::string NamedDisplay() {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  const bool wayland =
+      IsUnset("DISPLAY") || (driver != nullptr && std::strcmp(driver, "wayland") == 0);
+  const char* variable = wayland ? "WAYLAND_DISPLAY" : "DISPLAY";
+  if (IsUnset(variable)) return "";
+  return variable + ("=" + std::string(std::getenv(variable)));
+}
+
+// Declared by its test alone: the game watches its window through WatchX11Window.
 void WatchXWindow(unsigned long window) {
   watchedWindow = window;
   XSetErrorHandler(OnXError);
@@ -94,6 +104,14 @@ const char* WatchX11Window(SDL_Window* window) {
   WatchXWindow(system.info.x11.window);
   const char* resources = XResourceManagerString(system.info.x11.display);
   return resources != nullptr ? resources : "";
+}
+
+double DesktopScale(const char* xResources) {
+  if (xResources == nullptr || !IsUnset("WAYLAND_DISPLAY")) return 1;
+  if (!IsUnset("GDK_SCALE")) return std::atof(std::getenv("GDK_SCALE"));
+  const char* dpi = std::strstr(xResources, "Xft.dpi:");
+  if (dpi != nullptr) return std::atof(dpi + std::strlen("Xft.dpi:")) / 96;
+  return 1;
 }
 
 }  // namespace quillfane

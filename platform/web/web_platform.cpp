@@ -5,9 +5,9 @@
 #include <bitset>
 #include <cstdint>
 
-#include "platform/backend.h"
 #include "platform/virtual_keys.h"
 #include "platform/web/web_keys.h"
+#include "platform/window_base.h"
 
 // The page's side of the window: page_library.js, which says what each does.
 extern "C" {
@@ -56,13 +56,7 @@ class WebWindow final : public WindowBase {
   bool Open(std::string& error);
 
   WindowHandle Handle() const override { return kHandle; }
-  // Inactive too until the pump after the one that found the keys lost: a hidden tab's timers
-  // may wait a second or more, so the loop could otherwise sleep through the loss.
-  WindowHandle GetActiveWindow() const override {
-    return quillfane_canvas_active() != 0 && !lostInLastPump ? kHandle : 0;
-  }
   void FocusPlayfield() override { quillfane_focus_canvas(); }
-  [[noreturn]] void EndProgram() override;
 
  private:
   void ShowWindow() override { quillfane_focus_canvas(); }
@@ -72,10 +66,12 @@ class WebWindow final : public WindowBase {
   bool DueToPresent() override { return quillfane_display_refreshed() != 0; }
   bool PresentPlayfield(Raster& playfield, bool all) override;
   bool ReadController(PadState& pad) override;
-  // While the canvas cannot hear the keys the controller is at rest, as the keyboard is.
-  bool HasKeys() const override { return quillfane_canvas_active() != 0; }
+  // False for the pump that found the keys lost too: a hidden tab's timers may wait a second or
+  // more, so the game's loop could otherwise sleep through the loss.
+  bool HasFocus() const override { return quillfane_canvas_active() != 0 && !lostInLastPump; }
   void DispatchEvents() override;
   void Wait(unsigned milliseconds) override { emscripten_sleep(milliseconds); }
+  [[noreturn]] void CloseAndExit() override;
 
   void Queue(bool down, std::int16_t code, std::int16_t shift);
   void ReleaseHeld();
@@ -197,7 +193,7 @@ void WebWindow::DispatchEvents() {
 
 // Nothing after the exit runs: it unwinds the module's stack, and the page, told first,
 // offers a new game in a fresh module.
-void WebWindow::EndProgram() {
+void WebWindow::CloseAndExit() {
   emscripten_html5_remove_all_event_listeners();
   quillfane_stop_listening_for_controllers();
   quillfane_say_ended();

@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 
-#include "platform/backend.h"
 #include "platform/virtual_keys.h"
+#include "platform/window_base.h"
 
 namespace quillfane {
 
@@ -101,13 +101,9 @@ class Win32Window final : public WindowBase {
   bool Open(std::string& error);
 
   WindowHandle Handle() const override { return reinterpret_cast<WindowHandle>(window_); }
-  WindowHandle GetActiveWindow() const override {
-    return reinterpret_cast<WindowHandle>(::GetActiveWindow());
-  }
   // The window's client area is the playfield, so the keys reach it once the window has the
   // focus.
   void FocusPlayfield() override { ::SetFocus(window_); }
-  [[noreturn]] void EndProgram() override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -117,9 +113,10 @@ class Win32Window final : public WindowBase {
   std::optional<OuterSize> MeasureOuter() const override;
   bool PresentPlayfield(Raster& playfield, bool all) override;
   bool ReadController(PadState& pad) override { return controller_.Read(pad); }
-  bool HasKeys() const override { return ::GetActiveWindow() == window_; }
+  bool HasFocus() const override { return ::GetActiveWindow() == window_; }
   void DispatchEvents() override;
   void Wait(unsigned milliseconds) override { ::Sleep(milliseconds); }
+  [[noreturn]] void CloseAndExit() override;
 
   void DeliverKey(WPARAM virtualKey, bool down);
   void ReleaseHeldKeys();
@@ -179,7 +176,7 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_CLOSE:
-      EndProgram();
+      EndProgram();  // does not return
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
@@ -264,8 +261,7 @@ bool Win32Window::PresentPlayfield(Raster& playfield, bool all) {
   return true;
 }
 
-void Win32Window::EndProgram() {
-  ForgetWindowEvents();
+void Win32Window::CloseAndExit() {
   ::DestroyWindow(window_);
   window_ = nullptr;
   ::timeEndPeriod(kTimerResolutionMs);

@@ -6,10 +6,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/backend.h"
 #include "platform/sdl/sdl_display.h"
+#include "platform/window_base.h"
 
 namespace quillfane {
+
+void WatchXWindow(unsigned long window);
+
 namespace {
 
 // Only a Wayland display named, with nothing answering there; then none named at all.
@@ -43,6 +46,21 @@ TEST(SdlX11, ErrorsThatEndTheGame) {
     error.resourceid = resource;
     error.error_code = code;
     EXPECT_EQ(ours(nullptr, &error), 0) << resource << " " << int(code);
+  }
+}
+
+// GDK_SCALE first, else Xft.dpi over 96; neither off X11 or under a Wayland compositor.
+TEST(SdlX11, DesktopScale) {
+  // clang-format off
+  const struct { const char *gdk, *resources, *wayland; double scale; } cases[] = {
+      {"2", "Xft.dpi: 96", nullptr, 2}, {nullptr, "a: 1\nXft.dpi:\t192\n", nullptr, 2},
+      {nullptr, "Xft.dpi: 144", nullptr, 1.5}, {nullptr, "", nullptr, 1}, {"2", nullptr, nullptr, 1},
+      {"2", "Xft.dpi: 192", "w", 1}};
+  // clang-format on
+  for (const auto& c : cases) {
+    c.gdk ? setenv("GDK_SCALE", c.gdk, 1) : unsetenv("GDK_SCALE");
+    c.wayland ? setenv("WAYLAND_DISPLAY", c.wayland, 1) : unsetenv("WAYLAND_DISPLAY");
+    EXPECT_EQ(DesktopScale(c.resources), c.scale) << c.gdk << " " << c.resources;
   }
 }
 

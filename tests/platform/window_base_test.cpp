@@ -31,9 +31,7 @@ class ScriptedWindow final : public WindowBase {
   unsigned waited = 99;
 
   WindowHandle Handle() const override { return 1; }
-  WindowHandle GetActiveWindow() const override { return 1; }
   void FocusPlayfield() override {}
-  [[noreturn]] void EndProgram() override { throw 0; }
 
  private:
   void ShowWindow() override {}
@@ -43,9 +41,10 @@ class ScriptedWindow final : public WindowBase {
     return shows;
   }
   bool ReadController(PadState& pad) override { return pad = this->pad, true; }
-  bool HasKeys() const override { return hasKeys; }
+  bool HasFocus() const override { return hasKeys; }
   void DispatchEvents() override {}
   void Wait(unsigned milliseconds) override { waited = milliseconds; }
+  [[noreturn]] void CloseAndExit() override { throw 0; }
 
   Heard& heard_;
   std::optional<OuterSize> outer_ = OuterSize{480, 430};
@@ -85,11 +84,12 @@ TEST_F(WindowBaseTest, RefreshShowsTheClearedPlayfield) {
   EXPECT_EQ(Said(), "WW") << "shown, then refreshed whole";
 }
 
-TEST_F(WindowBaseTest, ControllerAtRestWithoutTheKeys) {
+TEST_F(WindowBaseTest, WithoutTheFocusInactiveAndTheControllerAtRest) {
   window.pad.dpadLeft = true;
   window.hasKeys = false;
   window.PumpEvents();
   EXPECT_EQ(Said(), "WC") << "the pad's Left unheard while another window has the keys";
+  EXPECT_EQ(window.GetActiveWindow(), 0U) << "the window active without the focus";
   window.hasKeys = true;
   window.PumpEvents();
   EXPECT_EQ(Said(), "+37C") << "the pad's Left heard once the keys are back";
