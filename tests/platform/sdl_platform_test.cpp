@@ -255,6 +255,17 @@ class ShownWindow : public ::testing::Test {
     window = SDL_GetWindowFromID(Uint32(platform->Handle()));
   }
 
+  // Frames of a ship turning and thrusting, its shield up and down, firing now and then.
+  void Fly(int frames) {
+    state.KeyLeft = true;
+    state.KeyThrust = true;
+    for (int frame = 0; frame < frames; ++frame) {
+      state.KeyFire = state.FireReady = frame % 4 == 0;
+      state.KeyShield = frame % 8 < 4;
+      RunFrame(state, *platform);
+    }
+  }
+
   // The event pushed and handled, as the window's next events are.
   void Hear(Uint32 type, Uint8 windowEvent = 0) {
     Push(type, windowEvent);
@@ -270,15 +281,9 @@ class ShownWindow : public ::testing::Test {
 };
 
 TEST_F(ShownWindow, FramesAllocateNothing) {
-  state.KeyLeft = true;
-  state.KeyThrust = true;
   RunFrame(state, *platform);  // uncounted: the raster settles on the playfield's size
   counting = true;
-  for (int frame = 0; frame < 100; ++frame) {
-    state.KeyFire = state.FireReady = frame % 4 == 0;
-    state.KeyShield = frame % 8 < 4;
-    RunFrame(state, *platform);
-  }
+  Fly(100);
   counting = false;
   EXPECT_GT(state.BulletCount, 0) << "bullets fired in the frames";
   EXPECT_EQ(allocations, 0) << "allocations in 100 frames";
@@ -299,8 +304,7 @@ TEST_F(ShownWindow, KeysHeardWithTheirShifts) {
 // The window's pixels against the raster's: after frames, after the window's own pixels were
 // lost (exposed, restored), and after a refresh.
 TEST_F(ShownWindow, LostPixelsShownAgain) {
-  state.KeyLeft = true;
-  for (int frame = 0; frame < 10; ++frame) RunFrame(state, *platform);
+  Fly(100);
   EXPECT_EQ(Mismatches(*platform), 0) << "after the frames";
   for (const Uint8 lost : {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_RESTORED}) {
     SDL_FillRect(SDL_GetWindowSurface(window), nullptr, 0x00FF00);
