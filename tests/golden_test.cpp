@@ -172,8 +172,9 @@ void RandomFlight(Flight& f) {
 TEST(Golden, HandFlight) { Flight("hand", 380, {30, 100, 320, 379}, HandFlight); }
 
 TEST(Golden, RandomFlights) {
+  // random1's first frame, the start picture, is the web benchmark's reference page too.
   for (const unsigned seed : {1, 2, 3, 4})
-    Flight("random" + std::to_string(seed), 400, {399}, RandomFlight, seed);
+    Flight("random" + std::to_string(seed), 400, {seed == 1 ? 0 : 399, 399}, RandomFlight, seed);
 }
 
 // The exact numbers behind the game's rules where its pictures can hide them: the rear arc's

@@ -2,7 +2,7 @@
 //
 // The page makes each game with createQuillfane(Module), Module holding:
 //   canvas            the playfield: its width and height are the window's client area and outer size
-//   wasmBinary        the game's code, fetched by the page
+//   instantiateWasm   instantiates the game's code, which the page compiled once for every game
 //   touches           a queue the page fills: a key code pressed on a touch control, or its negative let go
 //   onEnded()         the game has ended; the page offers a new one, in a fresh module
 //   onStartFailure(t) the game cannot start, and t says why in a sentence
