@@ -418,6 +418,11 @@ FAULTS = {
     "scale not applied to presenting": ("platform/sdl/sdl_present.cpp", "  scale_ = scale;\n", "  scale_ = 1;\n"),
     "window not enlarged by the scale": ("platform/sdl/sdl_platform.cpp", "  if (scale_ > 1) {", "  if (false) {"),
     "Xft.dpi ignored": ("platform/sdl/sdl_x11.cpp", "if (dpi != nullptr) return", "if (false) return"),
+    "X resources not read": (
+        "platform/sdl/sdl_x11.cpp",
+        'return resources != nullptr ? resources : "";',
+        'return "";',
+    ),
     "Wayland left to SDL": (
         "platform/sdl/sdl_x11.cpp",
         "if (IsUnset(\"DISPLAY\") && !WaylandCompositorAnswers(error)) return false;",
