@@ -29,21 +29,11 @@ class RecordingPlatform final : public Platform {
     black_ = (r | g | b) == 0;
     raster.SetPenColour(r, g, b);
   }
-  void DrawLine(float a, float b, float c, float d) override {
-    Log('L');
-    raster.DrawLine(a, b, c, d);
-  }
-  void DrawBox(float a, float b, float c, float d) override {
-    Log('B');
-    raster.DrawBox(a, b, c, d);
-  }
-  void DrawCircle(float x, float y, float r) override {
-    Log('C');
-    raster.DrawCircle(x, y, r);
-  }
+  void DrawLine(float a, float b, float c, float d) override { Logged('L').DrawLine(a, b, c, d); }
+  void DrawBox(float a, float b, float c, float d) override { Logged('B').DrawBox(a, b, c, d); }
+  void DrawCircle(float x, float y, float r) override { Logged('C').DrawCircle(x, y, r); }
   void DrawArc(float x, float y, float r, float from, float to) override {
-    Log('A');
-    raster.DrawArc(x, y, r, from, to);
+    Logged('A').DrawArc(x, y, r, from, to);
   }
   float PlayfieldWidth() const override { return raster.Width(); }
   float PlayfieldHeight() const override { return raster.Height(); }
@@ -66,7 +56,11 @@ class RecordingPlatform final : public Platform {
   [[noreturn]] void EndProgram() override { throw ProgramEnded{}; }
 
  private:
-  void Log(char figure) { log += black_ ? char(figure - 'A' + 'a') : figure; }
+  // The raster to draw the figure on, once the log has it.
+  Raster& Logged(char figure) {
+    log += black_ ? char(figure - 'A' + 'a') : figure;
+    return raster;
+  }
   bool black_ = false;
 };
 
