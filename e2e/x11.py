@@ -288,7 +288,9 @@ def hostile(driver):  # no window manager: displays that never answer, standard 
            "status %s: %s" % (driver.status(), said))
 
 
-def hidpi(driver):  # Xft.dpi 192, no window manager: a 948x802 client area, the 474x401 start picture doubled
+# Xft.dpi 192, no window manager: a 948x802 client area, the 474x401 start picture doubled. Only here is the scale
+# read from a real X server's resources, which the unit tests, on SDL's dummy driver, never reach.
+def hidpi(driver):
     session = driver.session
     subprocess.run(["xrdb", "-merge", "-"], input=b"Xft.dpi: 192\n", env=session.env, check=True)
     unscaled = X11(["env", "QUILLFANE_SCALE=1", *driver.argv], session)
