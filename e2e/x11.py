@@ -157,7 +157,9 @@ class X11:
         return self.session.close()
 
 
-def window(driver):  # its size, the close button, resizes, minimised, another window active, SIGTERM
+# Its size, the close button, resizes, minimised, another window active, SIGTERM. The unit tests catch each planted
+# fault this catches, with events pushed into SDL; only here does a real window manager send them.
+def window(driver):
     game = Game(driver)
     session = driver.session
     driver.start()
@@ -253,7 +255,9 @@ def silent_display(session, argv, variable, name, address):
     return Silent(variable, name, listener, game, log)
 
 
-def hostile(driver):  # no window manager: displays that never answer, standard streams closed, the window destroyed
+# No window manager: displays that never answer, standard streams closed, the window destroyed. Its planted faults are
+# caught elsewhere too; only here are the sockets real and the window destroyed by another X client.
+def hostile(driver):
     session = driver.session
     began = time.monotonic()
     number = 700 + os.getpid() % 9000

@@ -418,6 +418,12 @@ FAULTS = {
     "scale not applied to presenting": ("platform/sdl/sdl_present.cpp", "  scale_ = scale;\n", "  scale_ = 1;\n"),
     "window not enlarged by the scale": ("platform/sdl/sdl_platform.cpp", "  if (scale_ > 1) {", "  if (false) {"),
     "Xft.dpi ignored": ("platform/sdl/sdl_x11.cpp", "if (dpi != nullptr) return", "if (false) return"),
+    "window not shown named as such": (
+        "platform/sdl/sdl_platform.cpp",
+        '  StartStep(OnWayland() ? "the compositor did not show the window"\n'
+        '                        : "the window manager did not show the window");\n',
+        "",
+    ),
     "X resources not read": (
         "platform/sdl/sdl_x11.cpp",
         'return resources != nullptr ? resources : "";',
